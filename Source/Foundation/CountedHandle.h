@@ -11,8 +11,7 @@
 
 namespace Vorlix {
 
-template <typename T>
-class CountedHandle {
+template <typename T> class CountedHandle {
 public:
     CountedHandle() = default;
 
@@ -44,10 +43,7 @@ public:
     virtual ~CountedHandle() { release(); }
 
     // True when empty, or when the object was destroyed through another handle.
-    virtual bool isNull() const
-    {
-        return object == nullptr || (counter != nullptr && counter->load() < 1);
-    }
+    virtual bool isNull() const { return object == nullptr || (counter != nullptr && counter->load() < 1); }
 
     virtual void reset() { release(); }
 
@@ -83,11 +79,9 @@ public:
     int32_t useCount() const { return counter != nullptr ? counter->load() : 0; }
 
 private:
-    template <typename U>
-    friend class CountedHandle;
+    template <typename U> friend class CountedHandle;
 
-    template <typename U>
-    void take(const CountedHandle<U>& other)
+    template <typename U> void take(const CountedHandle<U>& other)
     {
         object = other.object;
         counter = other.counter;

@@ -10,8 +10,7 @@ namespace Vorlix {
 
 namespace {
 
-template <size_t N>
-const char* lookUp(const char* const (&catalogue)[N], int32_t code)
+template <size_t N> const char* lookUp(const char* const (&catalogue)[N], int32_t code)
 {
     if (code < 0 || static_cast<size_t>(code) >= N) {
         return "";
@@ -164,10 +163,19 @@ std::string Exception::fullText() const
     return full;
 }
 
-#define VORLIX_DEFINE_EXCEPTION(Name, category, number, catalogue)                                  \
-    const char* Name::message(int32_t code) { return lookUp(catalogue, code); }                     \
-    int32_t Name::classNumber() const { return number; }                                            \
-    std::string Name::describe() const { return describeWith(category, message(code())); }
+#define VORLIX_DEFINE_EXCEPTION(Name, category, number, catalogue)                                           \
+    const char* Name::message(int32_t code)                                                                  \
+    {                                                                                                        \
+        return lookUp(catalogue, code);                                                                      \
+    }                                                                                                        \
+    int32_t Name::classNumber() const                                                                        \
+    {                                                                                                        \
+        return number;                                                                                       \
+    }                                                                                                        \
+    std::string Name::describe() const                                                                       \
+    {                                                                                                        \
+        return describeWith(category, message(code()));                                                      \
+    }
 
 VORLIX_DEFINE_EXCEPTION(ConfigException, "Configuration", 1, configMessages)
 VORLIX_DEFINE_EXCEPTION(FileException, "File", 42, fileMessages)

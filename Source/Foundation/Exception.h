@@ -120,14 +120,14 @@ private:
 };
 
 // Declares one catalogued subclass; the catalogue itself lives in Exception.cpp.
-#define VORLIX_DECLARE_EXCEPTION(Name)                                                              \
-    class Name : public Exception {                                                                 \
-    public:                                                                                         \
-        using Exception::Exception;                                                                 \
-        std::string describe() const override;                                                      \
-        int32_t classNumber() const override;                                                       \
-        /* The catalogue message of a code, or "" when the code is outside the catalogue. */         \
-        static const char* message(int32_t code);                                                   \
+#define VORLIX_DECLARE_EXCEPTION(Name)                                                                       \
+    class Name : public Exception {                                                                          \
+    public:                                                                                                  \
+        using Exception::Exception;                                                                          \
+        std::string describe() const override;                                                               \
+        int32_t classNumber() const override;                                                                \
+        /* The catalogue message of a code, or "" when the code is outside the catalogue. */                 \
+        static const char* message(int32_t code);                                                            \
     }
 
 VORLIX_DECLARE_EXCEPTION(ConfigException);
@@ -141,14 +141,14 @@ VORLIX_DECLARE_EXCEPTION(JobException);
 } // namespace Vorlix
 
 // Throws an exception whose trace starts at the throw statement.
-#define VORLIX_THROW(ExceptionClass, code, text)                                                    \
+#define VORLIX_THROW(ExceptionClass, code, text)                                                             \
     throw ExceptionClass((code), (text), __FILE__, static_cast<int32_t>(__LINE__))
 
 // Inside a catch block: adds this location to the caught exception and throws it on.
-#define VORLIX_RETHROW(caught)                                                                      \
-    do {                                                                                            \
-        (caught).addLocation(__FILE__, static_cast<int32_t>(__LINE__));                             \
-        throw;                                                                                      \
+#define VORLIX_RETHROW(caught)                                                                               \
+    do {                                                                                                     \
+        (caught).addLocation(__FILE__, static_cast<int32_t>(__LINE__));                                      \
+        throw;                                                                                               \
     } while (false)
 
 // Adds this location to an exception that is about to be logged or turned into a result.

@@ -22,8 +22,7 @@
 namespace Vorlix {
 
 // Owns one raw system resource; Traits says how to close it and which value means "none".
-template <typename Traits>
-class ScopedHandle {
+template <typename Traits> class ScopedHandle {
 public:
     using Handle = typename Traits::Handle;
 

@@ -15,7 +15,9 @@ TEST(SplitCommandLine, Table)
     const Case cases[] = {
         {"-c C:\\conf\\x.conf", {{"c", "C:\\conf\\x.conf"}}, "option with blank before value"},
         {"-cC:\\conf\\x.conf", {{"c", "C:\\conf\\x.conf"}}, "option glued to value"},
-        {"-v 2 -r 'C:\\Program Files\\V'", {{"v", "2"}, {"r", "C:\\Program Files\\V"}}, "single-quoted value with blank"},
+        {"-v 2 -r 'C:\\Program Files\\V'",
+         {{"v", "2"}, {"r", "C:\\Program Files\\V"}},
+         "single-quoted value with blank"},
         {"-r \"C:\\a b\"", {{"r", "C:\\a b"}}, "double-quoted value"},
         {"-a -b", {{"a", ""}, {"b", ""}}, "options without values"},
         {"-x", {{"x", ""}}, "option letter at the end"},

@@ -60,8 +60,8 @@ public:
         if (!environmentName.empty()) {
             SetEnvironmentVariableA(environmentName.c_str(), environmentValue.c_str());
         }
-        const BOOL ok = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                       nullptr, &startup, &info);
+        const BOOL ok = CreateProcessA(nullptr, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                       &startup, &info);
         if (!environmentName.empty()) {
             SetEnvironmentVariableA(environmentName.c_str(), nullptr);
         }

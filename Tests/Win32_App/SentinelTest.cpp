@@ -17,7 +17,9 @@ TEST(Sentinel, ConstructorDropsThePrefixPair)
         {"", {}, "empty command line"},
         {"-c C:\\v\\sentinel.conf", {{"c", "C:\\v\\sentinel.conf"}}, "option c with a blank"},
         {"-cC:\\v\\sentinel.conf", {{"c", "C:\\v\\sentinel.conf"}}, "option c without a blank"},
-        {" -c \"C:\\a b\\s.conf\" extra", {{"c", "C:\\a b\\s.conf"}, {"", "extra"}}, "quoted value and a loose word"},
+        {" -c \"C:\\a b\\s.conf\" extra",
+         {{"c", "C:\\a b\\s.conf"}, {"", "extra"}},
+         "quoted value and a loose word"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);

@@ -64,8 +64,8 @@ bool Sentinel::configure()
 
 bool Sentinel::run()
 {
-    markerKeyPath = productVersion >= 54 ? "SOFTWARE\\Vorlix\\Resources\\Recorder"
-                                         : "SOFTWARE\\Vorlix\\Resources";
+    markerKeyPath =
+        productVersion >= 54 ? "SOFTWARE\\Vorlix\\Resources\\Recorder" : "SOFTWARE\\Vorlix\\Resources";
     markerName = "SentinelMarker:" + instanceTag;
 
     Sleep(100);
