@@ -17,6 +17,12 @@
 
 #include <windows.h>
 
+// The NT create-disposition macro shares its name with our file access flag FILE_CREATE; nothing
+// here uses the macro, so it goes.
+#ifdef FILE_CREATE
+#undef FILE_CREATE
+#endif
+
 #include <utility>
 
 namespace Vorlix {

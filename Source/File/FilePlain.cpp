@@ -1,0 +1,337 @@
+// FilePlain.cpp - file objects with safe update.
+#include "File/FileBase.h"
+
+#include "File/FileOps.h"
+
+#include <cstring>
+#include <new>
+
+namespace Vorlix {
+
+namespace {
+
+constexpr int kReplaceAttempts = 10;
+constexpr int32_t kReplaceWaitSeconds = 2;
+
+} // namespace
+
+std::string FileBase::baseName() const
+{
+    const auto last = fileName.find_last_of("\\/");
+    return last == std::string::npos ? fileName : fileName.substr(last + 1);
+}
+
+uint32_t FileBase::size() const
+{
+    return FileUtils::fileSize(fileName);
+}
+
+FilePlain::~FilePlain()
+{
+    try {
+        close();
+    } catch (const Exception&) {
+        // A destructor cannot report; the working copy stays on disk when the replacement failed.
+    }
+}
+
+std::string FilePlain::streamErrorText() const
+{
+    return fileName + " - BFile error: " + std::to_string(stream.lastError()) +
+           " - Access: " + std::to_string(stream.mode());
+}
+
+void FilePlain::open(uint16_t access)
+{
+    if (!closed) {
+        VORLIX_THROW(FileException, FL_IS_OPEN, fileName);
+    }
+    const bool reading = (access & FILE_READ) != 0;
+    const bool writing = (access & FILE_WRITE) != 0;
+    if ((reading && !writing && (access & (FILE_TRUNCATE | FILE_CREATE | FILE_APPEND)) != 0) ||
+        ((access & FILE_TRUNCATE) != 0 && (access & FILE_APPEND) != 0)) {
+        VORLIX_THROW(FileException, FL_ACCESS_COMB, fileName);
+    }
+    const bool existed = FileOps::exists(fileName);
+    if (reading && !writing && !existed) {
+        VORLIX_THROW(FileException, FL_EXISTS_NOT, fileName + "-->File does not exist.");
+    }
+
+    std::string target = fileName;
+    bool copiedToWorkCopy = false;
+    if (writing && (access & FILE_NOLOCK) == 0) {
+        lock.reset();
+        try {
+            lock.reset(new LockFile(fileName));
+        } catch (TimeException& e) {
+            VORLIX_RETHROW(e);
+        } catch (const std::bad_alloc&) {
+            VORLIX_THROW(FileException, FL_MEM, fileName);
+        }
+        if (lock->isHeld() && !lock->unlock()) {
+            lock.reset();
+            VORLIX_THROW(FileException, FL_IS_LOCKED, fileName);
+        }
+        const bool direct = (access & FILE_DIRECT) != 0;
+        if (!direct) {
+            if (existed) {
+                FileOps::copyFile(fileName, workCopyPath(), true);
+                copiedToWorkCopy = true;
+            }
+            target = workCopyPath();
+            usingWorkCopy = true;
+        }
+        if (!lock->lock(lockPeriod, !direct)) {
+            if (copiedToWorkCopy) {
+                FileUtils::removeFile(workCopyPath(), true);
+            }
+            usingWorkCopy = false;
+            lock.reset();
+            VORLIX_THROW(FileException, FL_CANNOT_LOCK, fileName);
+        }
+    }
+
+    int32_t mode = 0;
+    if (reading && !writing) {
+        mode = 1;
+    } else if (writing && !reading) {
+        mode = (access & FILE_APPEND) != 0 ? 3 : 2;
+    } else if (reading && writing) {
+        mode = (access & FILE_APPEND) != 0 ? 6 : ((access & FILE_TRUNCATE) != 0 ? 5 : 4);
+    } else {
+        VORLIX_THROW(FileException, FL_ACCESS_COMB, fileName);
+    }
+
+    if (!stream.open(target, mode)) {
+        if (lock) {
+            const bool pathWasNew = !lock->originalExisted();
+            if (!lock->unlock()) {
+                lock.reset();
+                usingWorkCopy = false;
+                VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
+            }
+            if (pathWasNew) {
+                FileUtils::removeFile(fileName, true);
+            }
+            lock.reset();
+        }
+        if (FileOps::exists(workCopyPath()) && usingWorkCopy) {
+            FileUtils::removeFile(workCopyPath(), true);
+        }
+        usingWorkCopy = false;
+        VORLIX_THROW(FileException, FL_CANNOT_OPEN, target);
+    }
+
+    closed = false;
+    flags = access;
+    pos = 0;
+    if ((access & FILE_APPEND) != 0) {
+        // Every write goes to the end. Read-and-append streams refuse seeks, so there the
+        // position is simply the length found at opening.
+        pos =
+            stream.seek(0, BFile::ORIGIN_END, BFile::DIR_LAST) ? stream.tell(BFile::DIR_LAST) : stream.size();
+    }
+}
+
+bool FilePlain::replaceByWorkCopy()
+{
+    for (int attempt = 1; attempt <= kReplaceAttempts; ++attempt) {
+        if (FileOps::moveFile(workCopyPath(), fileName, true)) {
+            return true;
+        }
+        DateTime::waitSeconds(kReplaceWaitSeconds);
+    }
+    return false;
+}
+
+void FilePlain::close()
+{
+    if (closed) {
+        return;
+    }
+    stream.close();
+    pos = 0;
+    closed = true;
+    flags = 0;
+
+    // The file is replaced while the lock file still keeps other writers out; only the hold on
+    // the file itself goes first, since a file held open cannot be replaced.
+    bool replaced = true;
+    if (usingWorkCopy) {
+        if (lock) {
+            lock->releaseOriginal();
+        }
+        replaced = replaceByWorkCopy();
+        if (replaced) {
+            usingWorkCopy = false;
+        }
+    }
+    const bool released = !lock || lock->unlock();
+    if (!replaced) {
+        usingWorkCopy = false;
+        VORLIX_THROW(FileException, FL_RENAME, "Failed to update the file \"" + fileName + "\"");
+    }
+    if (!released) {
+        VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
+    }
+}
+
+void FilePlain::discard()
+{
+    if (closed) {
+        return;
+    }
+    stream.close();
+    if (lock) {
+        const bool pathWasNew = !lock->originalExisted();
+        if (!lock->unlock()) {
+            pos = 0;
+            closed = true;
+            flags = 0;
+            if (usingWorkCopy) {
+                FileUtils::removeFile(workCopyPath(), true);
+                usingWorkCopy = false;
+            }
+            VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
+        }
+        if (pathWasNew) {
+            FileUtils::removeFile(fileName, true);
+        }
+    }
+    pos = 0;
+    closed = true;
+    flags = 0;
+    if (usingWorkCopy) {
+        FileUtils::removeFile(workCopyPath(), true);
+        usingWorkCopy = false;
+    }
+}
+
+bool FilePlain::read(std::string& out, uint64_t count)
+{
+    if (!stream.read(out, count)) {
+        VORLIX_THROW(FileException, FL_READ, fileName);
+    }
+    pos = stream.tell(BFile::DIR_LAST);
+    return out.size() == count;
+}
+
+uint64_t FilePlain::readBytes(char* buffer, uint64_t count)
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    if ((flags & FILE_READ) == 0) {
+        VORLIX_THROW(FileException, FL_CANNOT_READ, fileName);
+    }
+    if (eof()) {
+        VORLIX_THROW(FileException, FL_EOF, fileName);
+    }
+    std::string data;
+    if (!stream.read(data, count)) {
+        VORLIX_THROW(FileException, FL_READ, fileName);
+    }
+    // The copy stops at the first NUL byte of the data; the count does not.
+    const size_t textLength = std::strlen(data.c_str());
+    std::memcpy(buffer, data.data(), textLength);
+    buffer[textLength] = '\0';
+    pos += static_cast<int64_t>(data.size());
+    return data.size();
+}
+
+bool FilePlain::write(const std::string& text)
+{
+    if (!stream.write(text)) {
+        VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
+    }
+    pos = stream.tell(BFile::DIR_LAST);
+    return true;
+}
+
+uint64_t FilePlain::writeBytes(const char* bytes, uint64_t length)
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    if ((flags & FILE_WRITE) == 0) {
+        VORLIX_THROW(FileException, FL_CANNOT_WRITE, fileName);
+    }
+    if (!stream.write(std::string(bytes, static_cast<size_t>(length)))) {
+        VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
+    }
+    pos += static_cast<int64_t>(length);
+    return length;
+}
+
+std::string FilePlain::readLine()
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    if ((flags & FILE_READ) == 0) {
+        VORLIX_THROW(FileException, FL_CANNOT_READ, fileName);
+    }
+    if (eof()) {
+        VORLIX_THROW(FileException, FL_EOF, fileName);
+    }
+    std::string line = stream.readLine();
+    if (line.empty() && stream.lastError() != 0) {
+        VORLIX_THROW(FileException, FL_READ, fileName);
+    }
+    return line;
+}
+
+bool FilePlain::writeLine(const std::string& text)
+{
+    if (!stream.writeLine(text)) {
+        VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
+    }
+    pos = stream.tell(BFile::DIR_LAST);
+    return true;
+}
+
+bool FilePlain::flush()
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    if ((flags & FILE_WRITE) == 0) {
+        VORLIX_THROW(FileException, FL_CANNOT_WRITE, fileName);
+    }
+    if (!stream.flush()) {
+        VORLIX_THROW(FileException, FL_FLUSH, fileName);
+    }
+    return true;
+}
+
+int64_t FilePlain::seek(int64_t offset, int32_t origin)
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    // Our origins (start, current, end) are the stream's (start, end, current) reordered.
+    int32_t streamOrigin = origin;
+    if (origin == 1) {
+        streamOrigin = BFile::ORIGIN_CURRENT;
+    } else if (origin == 2) {
+        streamOrigin = BFile::ORIGIN_END;
+    }
+    if (!stream.seek(offset, streamOrigin, BFile::DIR_LAST)) {
+        VORLIX_THROW(FileException, FL_POSITION, fileName);
+    }
+    pos = stream.tell(BFile::DIR_LAST);
+    return pos;
+}
+
+int64_t FilePlain::tell()
+{
+    pos = stream.tell(BFile::DIR_LAST);
+    return pos;
+}
+
+bool FilePlain::eof()
+{
+    return stream.atEnd(BFile::DIR_LAST);
+}
+
+} // namespace Vorlix
