@@ -95,6 +95,20 @@ void BFile::close()
     endReached = true;
 }
 
+bool BFile::mayTransfer(int32_t direction)
+{
+    error = 0;
+    if (openMode_ == 0) {
+        error = 1;
+        return false;
+    }
+    if (direction == DIR_READ ? !canRead() : !canWrite()) {
+        error = direction == DIR_READ ? 6 : 8;
+        return false;
+    }
+    return true;
+}
+
 void BFile::prepareFor(int32_t newDirection)
 {
     if (lastDirection != newDirection && lastDirection != DIR_NONE) {
@@ -226,13 +240,7 @@ bool BFile::atEnd(int32_t direction)
 
 bool BFile::read(std::string& out, uint64_t count)
 {
-    error = 0;
-    if (openMode_ == 0) {
-        error = 1;
-        return false;
-    }
-    if (!canRead()) {
-        error = 6;
+    if (!mayTransfer(DIR_READ)) {
         return false;
     }
     out.clear();
@@ -296,13 +304,7 @@ std::string BFile::readString(uint64_t count)
 
 std::string BFile::readLine()
 {
-    error = 0;
-    if (openMode_ == 0) {
-        error = 1;
-        return std::string();
-    }
-    if (!canRead()) {
-        error = 6;
+    if (!mayTransfer(DIR_READ)) {
         return std::string();
     }
     if (endReached) {
@@ -350,13 +352,7 @@ std::string BFile::readLine()
 
 bool BFile::write(const std::string& text)
 {
-    error = 0;
-    if (openMode_ == 0) {
-        error = 1;
-        return false;
-    }
-    if (!canWrite()) {
-        error = 8;
+    if (!mayTransfer(DIR_WRITE)) {
         return false;
     }
     prepareFor(DIR_WRITE);
@@ -382,13 +378,7 @@ bool BFile::writeLine(const std::string& text)
 
 bool BFile::flush()
 {
-    error = 0;
-    if (openMode_ == 0) {
-        error = 1;
-        return false;
-    }
-    if (!canWrite()) {
-        error = 8;
+    if (!mayTransfer(DIR_WRITE)) {
         return false;
     }
     // A failed hand-over marks the stream bad; the following operations report it.

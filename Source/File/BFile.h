@@ -52,6 +52,8 @@ public:
 private:
     bool canRead() const { return openMode_ == 1 || openMode_ == 4 || openMode_ == 5; }
     bool canWrite() const { return openMode_ >= 2 && openMode_ <= 6; }
+    // Clears the code, then refuses (with code 1, 6 or 8) a transfer the object cannot make.
+    bool mayTransfer(int32_t direction);
     // The stream has one position for both directions; after a transfer the other way it is
     // moved explicitly so that reading never follows writing (or the reverse) without a seek.
     void prepareFor(int32_t newDirection);

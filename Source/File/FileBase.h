@@ -96,6 +96,10 @@ public:
 private:
     std::string workCopyPath() const { return fileName + ".tmp"; }
     std::string streamErrorText() const;
+    // Throw FL_IS_CLOSED, FL_CANNOT_READ or FL_EOF (reading), FL_IS_CLOSED or FL_CANNOT_WRITE
+    // (writing) before an access the object cannot make.
+    void checkReadable();
+    void checkWritable();
     bool replaceByWorkCopy();
 
     BFile stream;

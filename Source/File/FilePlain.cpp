@@ -207,6 +207,29 @@ void FilePlain::discard()
     }
 }
 
+void FilePlain::checkReadable()
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    if ((flags & FILE_READ) == 0) {
+        VORLIX_THROW(FileException, FL_CANNOT_READ, fileName);
+    }
+    if (eof()) {
+        VORLIX_THROW(FileException, FL_EOF, fileName);
+    }
+}
+
+void FilePlain::checkWritable()
+{
+    if (closed) {
+        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
+    }
+    if ((flags & FILE_WRITE) == 0) {
+        VORLIX_THROW(FileException, FL_CANNOT_WRITE, fileName);
+    }
+}
+
 bool FilePlain::read(std::string& out, uint64_t count)
 {
     if (!stream.read(out, count)) {
@@ -218,15 +241,7 @@ bool FilePlain::read(std::string& out, uint64_t count)
 
 uint64_t FilePlain::readBytes(char* buffer, uint64_t count)
 {
-    if (closed) {
-        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
-    }
-    if ((flags & FILE_READ) == 0) {
-        VORLIX_THROW(FileException, FL_CANNOT_READ, fileName);
-    }
-    if (eof()) {
-        VORLIX_THROW(FileException, FL_EOF, fileName);
-    }
+    checkReadable();
     std::string data;
     if (!stream.read(data, count)) {
         VORLIX_THROW(FileException, FL_READ, fileName);
@@ -250,12 +265,7 @@ bool FilePlain::write(const std::string& text)
 
 uint64_t FilePlain::writeBytes(const char* bytes, uint64_t length)
 {
-    if (closed) {
-        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
-    }
-    if ((flags & FILE_WRITE) == 0) {
-        VORLIX_THROW(FileException, FL_CANNOT_WRITE, fileName);
-    }
+    checkWritable();
     if (!stream.write(std::string(bytes, static_cast<size_t>(length)))) {
         VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
     }
@@ -265,15 +275,7 @@ uint64_t FilePlain::writeBytes(const char* bytes, uint64_t length)
 
 std::string FilePlain::readLine()
 {
-    if (closed) {
-        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
-    }
-    if ((flags & FILE_READ) == 0) {
-        VORLIX_THROW(FileException, FL_CANNOT_READ, fileName);
-    }
-    if (eof()) {
-        VORLIX_THROW(FileException, FL_EOF, fileName);
-    }
+    checkReadable();
     std::string line = stream.readLine();
     if (line.empty() && stream.lastError() != 0) {
         VORLIX_THROW(FileException, FL_READ, fileName);
@@ -292,12 +294,7 @@ bool FilePlain::writeLine(const std::string& text)
 
 bool FilePlain::flush()
 {
-    if (closed) {
-        VORLIX_THROW(FileException, FL_IS_CLOSED, fileName);
-    }
-    if ((flags & FILE_WRITE) == 0) {
-        VORLIX_THROW(FileException, FL_CANNOT_WRITE, fileName);
-    }
+    checkWritable();
     if (!stream.flush()) {
         VORLIX_THROW(FileException, FL_FLUSH, fileName);
     }

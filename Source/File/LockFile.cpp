@@ -26,6 +26,20 @@ std::minstd_rand::result_type idSeed()
     return seed;
 }
 
+// Owns the handle of an exclusively created file.
+struct ExclusiveHold {
+    explicit ExclusiveHold(void* created) : handle(created) {}
+    ~ExclusiveHold() { close(); }
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+    void close()
+    {
+        FileOps::closeExclusive(handle);
+        handle = nullptr;
+    }
+    void* handle;
+};
+
 } // namespace
 
 LockFile::LockFile(const std::string& lockedPath) : path(lockedPath), random(idSeed())
@@ -88,12 +102,12 @@ bool LockFile::lock(const TimeSpan& period, bool original)
     }
     // Created exclusively and kept open until the lines are written and the stream holds it, so
     // two writers can never both take the lock and no one can delete it meanwhile.
-    void* exclusive = FileOps::createExclusive(lockPath());
-    if (exclusive == nullptr) {
+    ExclusiveHold exclusive(FileOps::createExclusive(lockPath()));
+    if (exclusive.handle == nullptr) {
         return false;
     }
     if (!lockStream.open(lockPath(), 2)) {
-        FileOps::closeExclusive(exclusive);
+        exclusive.close();
         FileOps::deleteFile(lockPath());
         return false;
     }
@@ -101,7 +115,7 @@ bool LockFile::lock(const TimeSpan& period, bool original)
                          lockStream.writeLine(expires.toString(true, true, false)) &&
                          lockStream.writeLine(self) &&
                          lockStream.writeLine(original ? "original" : "missing") && lockStream.flush();
-    FileOps::closeExclusive(exclusive);
+    exclusive.close();
     if (!written) {
         lockStream.close();
         return false;

@@ -11,6 +11,7 @@
 #include "Foundation/SystemInfo.h"
 #include "Foundation/Win32.h"
 #include "Sedrin/XmlObjects.h"
+#include "Time/Timer.h"
 
 #include <cctype>
 #include <climits>
@@ -23,7 +24,7 @@ const char* const Initializer::installationKey = "Vorlix_Installation";
 namespace {
 
 constexpr int kWaitTests = 50;
-constexpr DWORD kWaitMilliseconds = 100;
+constexpr uint32_t kWaitMilliseconds = 100;
 
 // Like atoi: leading blanks, an optional sign, the digits up to the first other character; 0 when
 // there are none. Clamped instead of overflowing.
@@ -103,7 +104,7 @@ Initializer::Initializer(const std::string& commandText)
     // One initializer at a time on a machine; a second one waits for the first.
     Vorlix::Monopoly guard("SedrinMonopoly");
     while (!guard.acquire()) {
-        Sleep(kWaitMilliseconds);
+        Vorlix::Timer::sleep(kWaitMilliseconds);
     }
 
     status = processOptions(pairs);
@@ -281,7 +282,7 @@ int32_t Initializer::loadFile(const std::string& path, std::string& content)
     reportNotice("Loading file \"" + path + "\"...");
     try {
         for (int test = 0; test < kWaitTests && !Vorlix::FileOps::exists(path); ++test) {
-            Sleep(kWaitMilliseconds);
+            Vorlix::Timer::sleep(kWaitMilliseconds);
         }
     } catch (...) {
         reportError("    File does not exist.");
@@ -306,7 +307,7 @@ int32_t Initializer::saveFile(const std::string& path, const std::string& conten
     reportNotice("Saving file \"" + path + "\"...");
     try {
         for (int test = 0; test < kWaitTests && Vorlix::FileOps::exists(path + ".lock"); ++test) {
-            Sleep(kWaitMilliseconds);
+            Vorlix::Timer::sleep(kWaitMilliseconds);
         }
     } catch (...) {
         reportError("    Failed to get access to file.");
