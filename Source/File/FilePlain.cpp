@@ -182,28 +182,24 @@ void FilePlain::discard()
         return;
     }
     stream.close();
+    bool released = true;
     if (lock) {
         const bool pathWasNew = !lock->originalExisted();
-        if (!lock->unlock()) {
-            pos = 0;
-            closed = true;
-            flags = 0;
-            if (usingWorkCopy) {
-                FileUtils::removeFile(workCopyPath(), true);
-                usingWorkCopy = false;
-            }
-            VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
-        }
-        if (pathWasNew) {
+        released = lock->unlock();
+        if (released && pathWasNew) {
             FileUtils::removeFile(fileName, true);
         }
     }
     pos = 0;
     closed = true;
     flags = 0;
+    // The working copy goes even when the lock cannot be released: it holds nothing to keep.
     if (usingWorkCopy) {
         FileUtils::removeFile(workCopyPath(), true);
         usingWorkCopy = false;
+    }
+    if (!released) {
+        VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
     }
 }
 
