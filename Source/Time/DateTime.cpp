@@ -132,6 +132,26 @@ bool isDigitAt(const std::string& text, int index)
     VORLIX_THROW(TimeException, TM_INPUT, message);
 }
 
+// The two characters of a field at `p`, after one `separator` that may stand there first instead
+// of a digit; `p` moves past them. Another byte there, or fewer than two characters left, is an
+// input error with the matching message.
+std::string twoCharacterField(const std::string& text, size_t& p, char separator,
+                              const char* separatorMessage, const char* lengthMessage)
+{
+    if (!isDigitAt(text, static_cast<int>(p))) {
+        if (text[p] != separator) {
+            inputError(separatorMessage);
+        }
+        ++p;
+    }
+    if (text.size() < p + 2) {
+        inputError(lengthMessage);
+    }
+    const std::string field = text.substr(p, 2);
+    p += 2;
+    return field;
+}
+
 // The field's number when its text is all digits, else the fallback taken from now.
 int32_t numberOr(const std::string& text, int32_t fallback)
 {
@@ -364,29 +384,12 @@ DateFields DateTime::parse(const std::string& text)
     std::string dayText = "01";
     if (date.size() > 4) {
         size_t p = 4;
-        if (!isDigitAt(date, 4)) {
-            if (date[4] != '-') {
-                inputError("Expected '-' after yyyy (year).");
-            }
-            p = 5;
-        }
-        if (date.size() < p + 2) {
-            inputError("Illegal input format. Month must have 2 digits.");
-        }
-        monthText = date.substr(p, 2);
-        p += 2;
+        monthText = twoCharacterField(date, p, '-', "Expected '-' after yyyy (year).",
+                                      "Illegal input format. Month must have 2 digits.");
         if (p < date.size()) {
-            if (!isDigitAt(date, static_cast<int>(p))) {
-                if (date[p] != '-') {
-                    inputError("Expected '-' after mm (month).");
-                }
-                ++p;
-            }
-            if (date.size() < p + 2) {
-                inputError("Illegal input format. Day must have 2 digits.");
-            }
-            dayText = date.substr(p, 2);
-            if (p + 2 < date.size()) {
+            dayText = twoCharacterField(date, p, '-', "Expected '-' after mm (month).",
+                                        "Illegal input format. Day must have 2 digits.");
+            if (p < date.size()) {
                 inputError("Input too long.");
             }
         }
@@ -409,30 +412,12 @@ DateFields DateTime::parse(const std::string& text)
     int32_t zoneMinutes = 0;
     size_t p = 2;
     if (p < time.size()) {
-        if (!isDigitAt(time, static_cast<int>(p))) {
-            if (time[p] != ':') {
-                inputError("Expected ':' after hh (hours).");
-            }
-            ++p;
-        }
-        if (time.size() < p + 2) {
-            inputError("Illegal input format. Minutes must have 2 digits.");
-        }
-        minuteText = time.substr(p, 2);
-        p += 2;
+        minuteText = twoCharacterField(time, p, ':', "Expected ':' after hh (hours).",
+                                       "Illegal input format. Minutes must have 2 digits.");
     }
     if (p < time.size()) {
-        if (!isDigitAt(time, static_cast<int>(p))) {
-            if (time[p] != ':') {
-                inputError("Expected ':' after mm (minutes).");
-            }
-            ++p;
-        }
-        if (time.size() < p + 2) {
-            inputError("Illegal input format. Seconds must have 2 digits.");
-        }
-        secondText = time.substr(p, 2);
-        p += 2;
+        secondText = twoCharacterField(time, p, ':', "Expected ':' after mm (minutes).",
+                                       "Illegal input format. Seconds must have 2 digits.");
     }
     if (p < time.size()) {
         if (time[p] == 'Z') {
@@ -454,17 +439,11 @@ DateFields DateTime::parse(const std::string& text)
             int32_t zoneMins = 0;
             p += 2;
             if (p < time.size()) {
-                if (!isDigitAt(time, static_cast<int>(p))) {
-                    if (time[p] != ':') {
-                        inputError("Expected ':' after hh (hours) in timezone.");
-                    }
-                    ++p;
-                }
-                if (time.size() < p + 2) {
-                    inputError("Illegal input format. Minutes in timezone must have 2 digits.");
-                }
-                zoneMins = std::atoi(time.substr(p, 2).c_str());
-                if (p + 2 < time.size()) {
+                zoneMins = std::atoi(
+                    twoCharacterField(time, p, ':', "Expected ':' after hh (hours) in timezone.",
+                                      "Illegal input format. Minutes in timezone must have 2 digits.")
+                        .c_str());
+                if (p < time.size()) {
                     inputError("Input too long.");
                 }
             }

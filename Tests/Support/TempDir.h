@@ -15,8 +15,8 @@ namespace TestSupport {
 inline void removeTree(const std::string& dir)
 {
     WIN32_FIND_DATAA found{};
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
+    Vorlix::FindHandle search(FindFirstFileA((dir + "\\*").c_str(), &found));
+    if (search) {
         do {
             const std::string name = found.cFileName;
             if (name == "." || name == "..") {
@@ -29,8 +29,7 @@ inline void removeTree(const std::string& dir)
                 SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
                 DeleteFileA(full.c_str());
             }
-        } while (FindNextFileA(h, &found));
-        FindClose(h);
+        } while (FindNextFileA(search.get(), &found));
     }
     RemoveDirectoryA(dir.c_str());
 }
