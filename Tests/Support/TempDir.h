@@ -31,6 +31,7 @@ inline void removeTree(const std::string& dir)
             }
         } while (FindNextFileA(search.get(), &found));
     }
+    search.close(); // an open search would keep the directory from being removed
     RemoveDirectoryA(dir.c_str());
 }
 
