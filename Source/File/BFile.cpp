@@ -3,6 +3,8 @@
 // Portable: no platform headers.
 #include "File/BFile.h"
 
+#include "File/FileFaults.h"
+
 namespace Vorlix {
 
 namespace {
@@ -82,17 +84,31 @@ bool BFile::open(const std::string& fileName, int32_t newMode)
     return true;
 }
 
-void BFile::close()
+bool BFile::close()
 {
     error = 0;
     if (openMode_ == 0) {
-        return;
+        return true;
+    }
+    // Closing hands the last buffered bytes to the file; on a full disk that is where a write
+    // fails, so the caller must hear of it.
+    bool handedOver = true;
+    if (canWrite()) {
+        stream.flush();
+        handedOver = !stream.fail() && !FileFaults::flushFails(fileName_);
     }
     stream.close();
+    if (stream.fail()) {
+        handedOver = false;
+    }
     stream.clear();
     openMode_ = 0;
     lastDirection = DIR_NONE;
     endReached = true;
+    if (!handedOver) {
+        error = 9;
+    }
+    return handedOver;
 }
 
 bool BFile::mayTransfer(int32_t direction)
@@ -154,6 +170,12 @@ bool BFile::seek(int64_t offset, int32_t origin, int32_t direction)
     if (dir == DIR_LAST) {
         dir = lastDirection;
     } else if (dir == DIR_BOTH) {
+        // Both positions move to the same place: a relative offset counts once, from where the
+        // object stands now, not again from where the read seek left it.
+        if (origin == ORIGIN_CURRENT) {
+            offset += position;
+            origin = ORIGIN_START;
+        }
         seek(offset, origin, DIR_READ);
         error = 0;
         dir = DIR_WRITE;
@@ -229,13 +251,16 @@ bool BFile::atEnd(int32_t direction)
     if (direction == DIR_LAST || openMode_ == 0) {
         return endReached;
     }
+    // Asking leaves the code of the last operation alone.
+    const int32_t kept = error;
+    bool result = endReached;
     if (direction == DIR_READ && (canRead() || openMode_ == 6)) {
-        return tell(DIR_READ) == fileSize;
+        result = tell(DIR_READ) == fileSize;
+    } else if (direction == DIR_WRITE && canWrite()) {
+        result = tell(DIR_WRITE) == fileSize;
     }
-    if (direction == DIR_WRITE && canWrite()) {
-        return tell(DIR_WRITE) == fileSize;
-    }
-    return endReached;
+    error = kept;
+    return result;
 }
 
 bool BFile::read(std::string& out, uint64_t count)
@@ -357,8 +382,9 @@ bool BFile::write(const std::string& text)
     }
     prepareFor(DIR_WRITE);
     const int64_t before = position;
-    stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (stream.fail()) {
+    const uint64_t allowed = FileFaults::allowedWrite(fileName_, text.size());
+    stream.write(text.data(), static_cast<std::streamsize>(allowed));
+    if (stream.fail() || allowed < text.size()) {
         stream.clear();
         restorePosition(before, DIR_WRITE);
         error = 9;
@@ -381,8 +407,12 @@ bool BFile::flush()
     if (!mayTransfer(DIR_WRITE)) {
         return false;
     }
-    // A failed hand-over marks the stream bad; the following operations report it.
     stream.flush();
+    if (stream.fail() || FileFaults::flushFails(fileName_)) {
+        stream.clear();
+        error = 9;
+        return false;
+    }
     return true;
 }
 

@@ -8,6 +8,8 @@
 //   Codes: 0 none, 1 not open, 2 already open, 3 invalid mode, 4 cannot open, 5 invalid origin,
 //          6 not readable, 7 reading failed, 8 not writable, 9 writing failed, 10 at the end,
 //          11 no last direction, 12 seeking failed.
+// Failures to hand bytes to the file are reported where they happen: write, flush (which answers
+// false, code 9, instead of leaving the stream marked bad) and close (likewise).
 //   Directions: 0 read position, 1 write position, 2 last transfer, 3 both (seek only).
 //   Origins: 0 start, 1 end, 2 current position.
 #pragma once
@@ -30,7 +32,8 @@ public:
     BFile& operator=(const BFile&) = delete;
 
     bool open(const std::string& fileName, int32_t openMode);
-    void close();
+    // False (code 9) when the bytes still buffered could not be handed to the file.
+    bool close();
 
     bool seek(int64_t offset, int32_t origin, int32_t direction);
     int64_t tell(int32_t direction);

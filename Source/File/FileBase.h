@@ -4,6 +4,21 @@
 // A FilePlain open for writing (without FILE_NOLOCK) holds "<path>.lock"; unless FILE_DIRECT is
 // given it writes to "<path>.tmp", which replaces the file only when the object is closed. Every
 // failure is thrown as a FileException.
+//
+// What an access leaves behind:
+// - close commits the working copy only when every write, flush and the closing hand-over of the
+//   access succeeded. Otherwise it throws the working copy away, leaves the file as it was and
+//   throws FL_WRITE (a write or flush had failed) or FL_CANNOT_CLOSE (the closing hand-over
+//   failed). A file that did not exist before a locked access is removed again.
+// - The destructor commits an open object only when nothing failed and no exception is unwinding
+//   past it that was not already in flight when it was opened; otherwise it discards.
+// - Every write access creates a missing file: FILE_READ | FILE_WRITE (with or without
+//   FILE_CREATE) on a missing path starts from an empty file instead of failing.
+// - A working copy left behind by an earlier crash is removed before a new access uses it; the
+//   copy of the file onto the working copy is checked (FL_CANNOT_COPY), and skipped when the
+//   access starts from an empty file anyway.
+// - Each open starts from a fresh per-access state (locked, failed, file existed); nothing is
+//   inferred from the lock object of an earlier access.
 #pragma once
 
 #include "File/BFile.h"
@@ -72,6 +87,12 @@ protected:
     bool closed = true;
     std::unique_ptr<LockFile> lock;
     TimeSpan lockPeriod{30};
+
+    // The state of the current access, reset by every open.
+    bool lockedAccess = false; // this access took the lock
+    bool accessFailed = false; // a write or flush of this access failed
+    bool pathWasNew = false;   // the file did not exist when this access took the lock
+    int unwindingAtOpen = 0;   // exceptions in flight when this access was opened
 };
 
 class FilePlain : public FileBase {
@@ -101,6 +122,13 @@ private:
     void checkReadable();
     void checkWritable();
     bool replaceByWorkCopy();
+    // Removes a stale working copy and, unless the access starts empty, copies the file onto it.
+    void prepareWorkCopy(bool fileExists, bool startsEmpty);
+    // Ends the access without committing: releases the lock, removes a file this access created
+    // and the working copy. Answers whether the lock could be released.
+    bool abandonAccess();
+    // Remembers that the working copy can no longer be trusted, then throws FL_WRITE.
+    [[noreturn]] void writeFailed();
 
     BFile stream;
 };

@@ -3,6 +3,8 @@
 // Win32-only.
 #include "File/FileOps.h"
 
+#include "File/FileFaults.h"
+
 #include "Foundation/Win32.h"
 
 namespace Vorlix {
@@ -91,6 +93,9 @@ bool fileInfo(const std::string& path, FileInfo& info)
 
 bool copyFile(const std::string& from, const std::string& to, bool overwrite)
 {
+    if (FileFaults::copyFails(to)) {
+        return false;
+    }
     return CopyFileA(from.c_str(), to.c_str(), overwrite ? FALSE : TRUE) != FALSE;
 }
 

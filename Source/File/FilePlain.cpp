@@ -4,6 +4,7 @@
 #include "File/FileOps.h"
 
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace Vorlix {
@@ -28,8 +29,17 @@ uint32_t FileBase::size() const
 
 FilePlain::~FilePlain()
 {
+    if (closed) {
+        return;
+    }
     try {
-        close();
+        // An object left open by an exception, or whose writes failed, holds a working copy
+        // that may be incomplete: it must not replace the file.
+        if (accessFailed || std::uncaught_exceptions() > unwindingAtOpen) {
+            discard();
+        } else {
+            close();
+        }
     } catch (const Exception&) {
         // A destructor cannot report; the working copy stays on disk when the replacement failed.
     }
@@ -39,6 +49,19 @@ std::string FilePlain::streamErrorText() const
 {
     return fileName + " - BFile error: " + std::to_string(stream.lastError()) +
            " - Access: " + std::to_string(stream.mode());
+}
+
+void FilePlain::prepareWorkCopy(bool fileExists, bool startsEmpty)
+{
+    const std::string workCopy = workCopyPath();
+    // A working copy left by a writer that died would otherwise lend its bytes to this access.
+    if (FileOps::exists(workCopy) && !FileUtils::removeFile(workCopy, true)) {
+        VORLIX_THROW(FileException, FL_CANNOT_OPEN, workCopy);
+    }
+    if (fileExists && !startsEmpty && !FileOps::copyFile(fileName, workCopy, true)) {
+        FileUtils::removeFile(workCopy, true);
+        VORLIX_THROW(FileException, FL_CANNOT_COPY, fileName);
+    }
 }
 
 void FilePlain::open(uint16_t access)
@@ -57,10 +80,28 @@ void FilePlain::open(uint16_t access)
         VORLIX_THROW(FileException, FL_EXISTS_NOT, fileName + "-->File does not exist.");
     }
 
+    int32_t mode = 0;
+    if (reading && !writing) {
+        mode = 1;
+    } else if (writing && !reading) {
+        mode = (access & FILE_APPEND) != 0 ? 3 : 2;
+    } else if (reading && writing) {
+        mode = (access & FILE_APPEND) != 0 ? 6 : ((access & FILE_TRUNCATE) != 0 ? 5 : 4);
+    } else {
+        VORLIX_THROW(FileException, FL_ACCESS_COMB, fileName);
+    }
+    const bool startsEmpty = mode == 2 || mode == 5;
+
+    // Nothing of an earlier access carries over.
+    lock.reset();
+    lockedAccess = false;
+    accessFailed = false;
+    usingWorkCopy = false;
+    pathWasNew = false;
+    unwindingAtOpen = std::uncaught_exceptions();
+
     std::string target = fileName;
-    bool copiedToWorkCopy = false;
     if (writing && (access & FILE_NOLOCK) == 0) {
-        lock.reset();
         try {
             lock.reset(new LockFile(fileName));
         } catch (TimeException& e) {
@@ -74,51 +115,40 @@ void FilePlain::open(uint16_t access)
         }
         const bool direct = (access & FILE_DIRECT) != 0;
         if (!direct) {
-            if (existed) {
-                FileOps::copyFile(fileName, workCopyPath(), true);
-                copiedToWorkCopy = true;
+            try {
+                prepareWorkCopy(existed, startsEmpty);
+            } catch (FileException& e) {
+                lock.reset();
+                VORLIX_RETHROW(e);
             }
             target = workCopyPath();
             usingWorkCopy = true;
         }
         if (!lock->lock(lockPeriod, !direct)) {
-            if (copiedToWorkCopy) {
+            if (usingWorkCopy) {
                 FileUtils::removeFile(workCopyPath(), true);
             }
             usingWorkCopy = false;
             lock.reset();
             VORLIX_THROW(FileException, FL_CANNOT_LOCK, fileName);
         }
+        lockedAccess = true;
+        pathWasNew = !lock->originalExisted();
     }
 
-    int32_t mode = 0;
-    if (reading && !writing) {
-        mode = 1;
-    } else if (writing && !reading) {
-        mode = (access & FILE_APPEND) != 0 ? 3 : 2;
-    } else if (reading && writing) {
-        mode = (access & FILE_APPEND) != 0 ? 6 : ((access & FILE_TRUNCATE) != 0 ? 5 : 4);
-    } else {
-        VORLIX_THROW(FileException, FL_ACCESS_COMB, fileName);
+    // Every write access creates a missing file, also the one mode whose stream needs it to exist.
+    if (mode == 4 && !FileOps::exists(target)) {
+        BFile creator;
+        if (creator.open(target, 2)) {
+            creator.close();
+        }
     }
 
     if (!stream.open(target, mode)) {
-        if (lock) {
-            const bool pathWasNew = !lock->originalExisted();
-            if (!lock->unlock()) {
-                lock.reset();
-                usingWorkCopy = false;
-                VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
-            }
-            if (pathWasNew) {
-                FileUtils::removeFile(fileName, true);
-            }
-            lock.reset();
+        const bool released = abandonAccess();
+        if (!released) {
+            VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
         }
-        if (FileOps::exists(workCopyPath()) && usingWorkCopy) {
-            FileUtils::removeFile(workCopyPath(), true);
-        }
-        usingWorkCopy = false;
         VORLIX_THROW(FileException, FL_CANNOT_OPEN, target);
     }
 
@@ -144,15 +174,50 @@ bool FilePlain::replaceByWorkCopy()
     return false;
 }
 
+bool FilePlain::abandonAccess()
+{
+    stream.close();
+    bool released = true;
+    if (lockedAccess) {
+        released = lock->unlock();
+        if (released && pathWasNew) {
+            FileUtils::removeFile(fileName, true);
+        }
+    }
+    // The working copy goes even when the lock cannot be released: it holds nothing to keep.
+    if (usingWorkCopy) {
+        FileUtils::removeFile(workCopyPath(), true);
+    }
+    lock.reset();
+    lockedAccess = false;
+    usingWorkCopy = false;
+    pathWasNew = false;
+    return released;
+}
+
 void FilePlain::close()
 {
     if (closed) {
         return;
     }
-    stream.close();
+    const bool handedOver = stream.close();
     pos = 0;
     closed = true;
     flags = 0;
+
+    if (accessFailed || !handedOver) {
+        // What the working copy holds is not what was written: the file keeps its old content.
+        const bool failedBefore = accessFailed;
+        const bool released = abandonAccess();
+        accessFailed = false;
+        if (failedBefore) {
+            VORLIX_THROW(FileException, FL_WRITE, fileName);
+        }
+        if (!released) {
+            VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
+        }
+        VORLIX_THROW(FileException, FL_CANNOT_CLOSE, fileName);
+    }
 
     // The file is replaced while the lock file still keeps other writers out; only the hold on
     // the file itself goes first, since a file held open cannot be replaced.
@@ -166,7 +231,10 @@ void FilePlain::close()
             usingWorkCopy = false;
         }
     }
-    const bool released = !lock || lock->unlock();
+    const bool released = !lockedAccess || lock->unlock();
+    lock.reset();
+    lockedAccess = false;
+    pathWasNew = false;
     if (!replaced) {
         usingWorkCopy = false;
         VORLIX_THROW(FileException, FL_RENAME, "Failed to update the file \"" + fileName + "\"");
@@ -181,26 +249,23 @@ void FilePlain::discard()
     if (closed) {
         return;
     }
-    stream.close();
-    bool released = true;
-    if (lock) {
-        const bool pathWasNew = !lock->originalExisted();
-        released = lock->unlock();
-        if (released && pathWasNew) {
-            FileUtils::removeFile(fileName, true);
-        }
-    }
     pos = 0;
     closed = true;
     flags = 0;
-    // The working copy goes even when the lock cannot be released: it holds nothing to keep.
-    if (usingWorkCopy) {
-        FileUtils::removeFile(workCopyPath(), true);
-        usingWorkCopy = false;
-    }
-    if (!released) {
+    accessFailed = false;
+    if (!abandonAccess()) {
         VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
     }
+}
+
+void FilePlain::writeFailed()
+{
+    // Only a write that reached the file and failed taints the access; a refusal (closed object,
+    // read-only access) changed nothing.
+    if (stream.lastError() == 9) {
+        accessFailed = true;
+    }
+    VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
 }
 
 void FilePlain::checkReadable()
@@ -253,7 +318,7 @@ uint64_t FilePlain::readBytes(char* buffer, uint64_t count)
 bool FilePlain::write(const std::string& text)
 {
     if (!stream.write(text)) {
-        VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
+        writeFailed();
     }
     pos = stream.tell(BFile::DIR_LAST);
     return true;
@@ -263,7 +328,7 @@ uint64_t FilePlain::writeBytes(const char* bytes, uint64_t length)
 {
     checkWritable();
     if (!stream.write(std::string(bytes, static_cast<size_t>(length)))) {
-        VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
+        writeFailed();
     }
     pos += static_cast<int64_t>(length);
     return length;
@@ -282,7 +347,7 @@ std::string FilePlain::readLine()
 bool FilePlain::writeLine(const std::string& text)
 {
     if (!stream.writeLine(text)) {
-        VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
+        writeFailed();
     }
     pos = stream.tell(BFile::DIR_LAST);
     return true;
@@ -292,6 +357,7 @@ bool FilePlain::flush()
 {
     checkWritable();
     if (!stream.flush()) {
+        accessFailed = true;
         VORLIX_THROW(FileException, FL_FLUSH, fileName);
     }
     return true;

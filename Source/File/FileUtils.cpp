@@ -13,6 +13,26 @@ bool isSeparator(char c)
     return c == '\\' || c == '/';
 }
 
+// A lone separator, a drive ("C:"), or the server and share of a network path, each without a
+// trailing separator: nothing above them can be made.
+bool isRootPath(const std::string& path)
+{
+    if (path.size() == 1 && isSeparator(path[0])) {
+        return true;
+    }
+    if (path.size() == 2 && path[1] == ':') {
+        return true;
+    }
+    if (path.size() > 2 && isSeparator(path[0]) && isSeparator(path[1])) {
+        size_t separators = 0;
+        for (size_t i = 2; i < path.size(); ++i) {
+            separators += isSeparator(path[i]) ? 1 : 0;
+        }
+        return separators <= 1;
+    }
+    return false;
+}
+
 } // namespace
 
 bool copyFile(const std::string& from, const std::string& to, bool overwrite)
@@ -57,18 +77,26 @@ uint32_t fileSize(const std::string& path)
 
 bool createParentDirectories(const std::string& path)
 {
-    if (path.empty()) {
-        return true;
+    // Walks up to the first ancestor that exists or is a root, then creates the missing ones top
+    // down. A root cannot be created, and the walk must end there: the parent of "\\" is "\\".
+    std::vector<std::string> missing;
+    std::string current = path;
+    for (;;) {
+        std::string parent = directoryPart(current);
+        stripTrailingSeparators(parent);
+        if (parent.empty() || parent.size() >= current.size() || isRootPath(parent) ||
+            FileOps::exists(parent)) {
+            break;
+        }
+        missing.push_back(parent);
+        current = parent;
     }
-    std::string parent = directoryPart(path);
-    stripTrailingSeparators(parent);
-    if (parent.empty() || FileOps::exists(parent)) {
-        return true;
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!FileOps::createDirectory(*it)) {
+            return false;
+        }
     }
-    if (!createParentDirectories(parent)) {
-        return false;
-    }
-    return FileOps::createDirectory(parent);
+    return true;
 }
 
 std::string directoryPart(const std::string& path)

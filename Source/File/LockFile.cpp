@@ -115,11 +115,15 @@ bool LockFile::lock(const TimeSpan& period, bool original)
                          lockStream.writeLine(expires.toString(true, true, false)) &&
                          lockStream.writeLine(self) &&
                          lockStream.writeLine(original ? "original" : "missing") && lockStream.flush();
-    exclusive.close();
     if (!written) {
+        // A half-written lock file would keep every other writer out (or make it fail on the
+        // unreadable dates) although no one holds it: this object created it, so it goes.
         lockStream.close();
+        exclusive.close();
+        FileOps::deleteFile(lockPath());
         return false;
     }
+    exclusive.close();
     if (original) {
         // Held in append mode: a missing file is created empty, an existing one keeps its content.
         if (!originalStream.open(path, 6)) {

@@ -31,11 +31,15 @@ public:
         take(other);
     }
 
+    // The new object is taken before the old one is let go: `other` may live inside the object
+    // this handle releases (head = head->next on the last holder).
     CountedHandle& operator=(const CountedHandle& other)
     {
         if (this != &other) {
-            release();
+            T* const oldObject = object;
+            std::atomic<int32_t>* const oldCounter = counter;
             take(other);
+            releaseShare(oldObject, oldCounter);
         }
         return *this;
     }
@@ -95,23 +99,33 @@ private:
 
     void release()
     {
-        if (object != nullptr && counter != nullptr) {
-            int32_t n = counter->load();
-            for (;;) {
-                const int32_t next = n < 0 ? n + 1 : n - 1;
-                if (counter->compare_exchange_weak(n, next)) {
-                    if (next == 0) {
-                        if (n > 0) {
-                            deleteObject(object);
-                        }
-                        delete counter;
-                    }
-                    break;
-                }
-            }
-        }
+        T* const oldObject = object;
+        std::atomic<int32_t>* const oldCounter = counter;
         object = nullptr;
         counter = nullptr;
+        releaseShare(oldObject, oldCounter);
+    }
+
+    // Gives up one share of an object; the handle no longer refers to it when this runs, so a
+    // destructor that reaches back to this handle finds it empty.
+    static void releaseShare(T* sharedObject, std::atomic<int32_t>* sharedCounter)
+    {
+        if (sharedObject == nullptr || sharedCounter == nullptr) {
+            return;
+        }
+        int32_t n = sharedCounter->load();
+        for (;;) {
+            const int32_t next = n < 0 ? n + 1 : n - 1;
+            if (sharedCounter->compare_exchange_weak(n, next)) {
+                if (next == 0) {
+                    if (n > 0) {
+                        deleteObject(sharedObject);
+                    }
+                    delete sharedCounter;
+                }
+                return;
+            }
+        }
     }
 
     static void deleteObject(T* pointer)

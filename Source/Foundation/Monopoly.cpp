@@ -7,16 +7,19 @@
 
 namespace Vorlix {
 
-Monopoly::Monopoly(const std::string& newName)
+struct Monopoly::Platform {
+    std::unique_ptr<CriticalSection> section; // unnamed mode only
+    KernelHandle mutex;                       // named mode, while held
+};
+
+Monopoly::Monopoly(const std::string& newName) : platform(new Platform)
 {
     setName(newName);
 }
 
-Monopoly::Monopoly()
+Monopoly::Monopoly() : platform(new Platform)
 {
-    auto* criticalSection = new CRITICAL_SECTION;
-    InitializeCriticalSection(criticalSection);
-    section = criticalSection;
+    platform->section.reset(new CriticalSection);
 }
 
 Monopoly::~Monopoly()
@@ -24,21 +27,15 @@ Monopoly::~Monopoly()
     if (named) {
         release();
     }
-    if (section != nullptr) {
+    if (platform->section) {
         // Give a thread that is just leaving the section time to be out of it.
         Sleep(10);
-        auto* criticalSection = static_cast<CRITICAL_SECTION*>(section);
-        DeleteCriticalSection(criticalSection);
-        delete criticalSection;
-    }
-    if (mutex != nullptr) {
-        CloseHandle(static_cast<HANDLE>(mutex));
     }
 }
 
 bool Monopoly::setName(const std::string& newName)
 {
-    if (mutex != nullptr) {
+    if (platform->mutex) {
         return false;
     }
     name = newName;
@@ -55,7 +52,7 @@ bool Monopoly::setName(const std::string& newName)
 bool Monopoly::acquire()
 {
     if (!named) {
-        EnterCriticalSection(static_cast<CRITICAL_SECTION*>(section));
+        platform->section->enter();
         held = true;
         ++depth;
         return true;
@@ -63,19 +60,18 @@ bool Monopoly::acquire()
     if (held) {
         return true;
     }
-    if (name.empty() || mutex != nullptr) {
+    if (name.empty() || platform->mutex) {
         return false;
     }
-    HANDLE created = CreateMutexA(nullptr, TRUE, name.c_str());
+    KernelHandle created(CreateMutexA(nullptr, TRUE, name.c_str()));
     const DWORD error = GetLastError();
-    if (created == nullptr) {
+    if (!created) {
         return false;
     }
     if (error == ERROR_ALREADY_EXISTS) {
-        CloseHandle(created); // another holder, in this or another process, has the name
-        return false;
+        return false; // another holder, in this or another process, has the name
     }
-    mutex = created;
+    platform->mutex = std::move(created);
     held = true;
     return true;
 }
@@ -86,11 +82,10 @@ bool Monopoly::release()
         return true;
     }
     if (named) {
-        if (!ReleaseMutex(static_cast<HANDLE>(mutex))) {
+        if (!ReleaseMutex(platform->mutex.get())) {
             return false;
         }
-        CloseHandle(static_cast<HANDLE>(mutex));
-        mutex = nullptr;
+        platform->mutex.close();
         held = false;
         return true;
     }
@@ -98,7 +93,7 @@ bool Monopoly::release()
     if (depth == 0) {
         held = false;
     }
-    LeaveCriticalSection(static_cast<CRITICAL_SECTION*>(section));
+    platform->section->leave();
     return true;
 }
 

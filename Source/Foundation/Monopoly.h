@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace Vorlix {
@@ -29,8 +30,10 @@ public:
     const std::string& getName() const { return name; }
 
 private:
-    void* section = nullptr; // CRITICAL_SECTION, unnamed mode only
-    void* mutex = nullptr;   // mutex HANDLE while open
+    // The platform objects (the critical section of the unnamed mode, the open mutex of the
+    // named mode), owned so that no path can leak them.
+    struct Platform;
+    std::unique_ptr<Platform> platform;
     bool named = false;
     std::atomic<bool> held{false};
     std::string name;

@@ -100,6 +100,21 @@ struct RegKeyTraits {
     static void close(Handle h) { RegCloseKey(h); }
 };
 
+// Owns an initialised critical section; it is deleted with the owner.
+class CriticalSection {
+public:
+    CriticalSection() { InitializeCriticalSection(&section); }
+    ~CriticalSection() { DeleteCriticalSection(&section); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+
+    void enter() { EnterCriticalSection(&section); }
+    void leave() { LeaveCriticalSection(&section); }
+
+private:
+    CRITICAL_SECTION section;
+};
+
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using FindHandle = ScopedHandle<FindHandleTraits>;

@@ -137,12 +137,18 @@ void Initializer::reportNotice(const std::string& text)
 
 void Initializer::writeStatus()
 {
-    SystemInfo::selectRoot("HKEY_CLASSES_ROOT");
-    char text[16];
-    std::snprintf(text, sizeof text, "%i", static_cast<int>(status));
-    if (SystemInfo::setRegString(installationKey, "SEDRIN_STATUS", text) == 1) {
+    if (!recordStatus(status)) {
         reportError("Unable to set Registry value \"SEDRIN_STATUS\".");
     }
+}
+
+// static
+bool Initializer::recordStatus(int32_t value)
+{
+    SystemInfo::selectRoot("HKEY_CLASSES_ROOT");
+    char text[16];
+    std::snprintf(text, sizeof text, "%i", static_cast<int>(value));
+    return SystemInfo::setRegString(installationKey, "SEDRIN_STATUS", text) != 1;
 }
 
 int32_t Initializer::processOptions(const Vorlix::OptionList& pairs)

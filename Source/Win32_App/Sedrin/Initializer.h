@@ -41,6 +41,9 @@ public:
     void reportError(const std::string& text);
     void reportNotice(const std::string& text);
     void writeStatus();
+    // Writes a status to the registry without an object, for the entry's last resort; false when
+    // the value could not be set.
+    static bool recordStatus(int32_t value);
     int32_t processOptions(const Vorlix::OptionList& pairs);
     int32_t setConfigDir(const std::string& path);
     int32_t setRoot(const std::string& path);

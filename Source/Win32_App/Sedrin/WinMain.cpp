@@ -13,8 +13,13 @@ int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR command
         Initializer initializer(commandLine != nullptr ? commandLine : "");
         return initializer.finish();
     } catch (...) {
-        // Nothing escapes the entry. Only exhaustion can get here; the registry still says
-        // what the last written status was.
+        // Nothing escapes the entry. A run that ends here did not finish its saves, so the
+        // registry must not keep the "0" written at the start.
+        try {
+            Initializer::recordStatus(Initializer::ST_SAVE_FAILED);
+        } catch (...) {
+            // The exit code still tells.
+        }
         return Initializer::ST_SAVE_FAILED;
     }
 }
