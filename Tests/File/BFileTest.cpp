@@ -193,3 +193,25 @@ TEST(BFile, ReadsSeeksAndWrites)
     EXPECT_FALSE(fresh.seek(0, 0, 2));
     EXPECT_EQ(fresh.lastError(), 1);
 }
+
+TEST(BFile, SeekBothAndAtEndKeepTheirPromises)
+{
+    TempDir dir;
+    const std::string path = dir.file("s.txt");
+    writeBytes(path, "0123456789abcdef");
+    BFile f;
+    ASSERT_TRUE(f.open(path, 4));
+    ASSERT_TRUE(f.seek(5, BFile::ORIGIN_CURRENT, BFile::DIR_BOTH));
+    EXPECT_EQ(f.tell(BFile::DIR_LAST), 5) << "a relative offset counts once for both positions";
+    EXPECT_EQ(f.tell(BFile::DIR_READ), 5);
+    ASSERT_TRUE(f.seek(2, BFile::ORIGIN_CURRENT, BFile::DIR_BOTH));
+    EXPECT_EQ(f.tell(BFile::DIR_LAST), 7);
+    EXPECT_EQ(f.readString(3), "789");
+
+    EXPECT_FALSE(f.seek(0, 9, BFile::DIR_READ));
+    EXPECT_EQ(f.lastError(), 5);
+    for (const int32_t direction : {BFile::DIR_READ, BFile::DIR_WRITE, BFile::DIR_LAST}) {
+        f.atEnd(direction);
+        EXPECT_EQ(f.lastError(), 5) << "asking for the end leaves the last code alone";
+    }
+}

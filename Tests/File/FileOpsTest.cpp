@@ -166,3 +166,35 @@ TEST(FileOps, CreateParentDirectories)
     EXPECT_TRUE(FileOps::createDirectory(dir.file("single")));
     EXPECT_FALSE(FileOps::createDirectory(dir.file("single")));
 }
+
+TEST(FileOps, CreateParentDirectoriesStopsAtRoots)
+{
+    TempDir dir;
+    // "\" names the root of the current drive: work from the test directory's drive.
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path.c_str()));
+    const std::string rooted = "\\vorlix-rooted-" + std::to_string(GetCurrentProcessId());
+    struct Case {
+        std::string path;
+        bool result;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"\\", true, "a lone root has nothing above it"},
+        {"\\sentinel.log", true, "a file at the root needs nothing"},
+        {rooted + "\\logs\\sentinel.log", true, "rooted path: made below the current drive's root"},
+        {"\\\\nosuchserver\\share\\dir\\f.log", false, "a share that is not there"},
+        {"//nosuchserver/share/dir/f.log", false, "the same with forward slashes"},
+        {"\\\\nosuchserver\\share\\f.log", true, "directly in a share: nothing to make"},
+        {"Q:\\no\\such\\drive.log", false, "a drive that is not there"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(FileUtils::createParentDirectories(c.path), c.result);
+    }
+    EXPECT_TRUE(FileOps::exists(rooted + "\\logs"));
+    RemoveDirectoryA((rooted + "\\logs").c_str());
+    RemoveDirectoryA(rooted.c_str());
+    SetCurrentDirectoryA(previous);
+}

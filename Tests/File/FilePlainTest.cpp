@@ -215,3 +215,111 @@ TEST(FilePlain, LockedByAnotherObject)
     second.close();
     EXPECT_EQ(readBytes(path), "v2+");
 }
+
+TEST(FilePlain, ReusedObjectJudgesEachAccessOnItsOwn)
+{
+    // A lock object left from an earlier write access must not make a later access act as if it
+    // held the lock: discarding a read, or a failed open, must never remove the file.
+    TempDir dir;
+    const std::string path = dir.file("reused.txt");
+    struct Case {
+        uint16_t firstAccess;
+        const char* why;
+    };
+    const Case cases[] = {
+        {FILE_WRITE, "after a locked write that created the file"},
+        {FILE_WRITE | FILE_APPEND | FILE_NOLOCK, "after an unlocked append"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        DeleteFileA(path.c_str());
+        FilePlain f(path);
+        f.open(c.firstAccess);
+        f.write("kept");
+        f.close();
+
+        f.open(FILE_READ);
+        f.discard();
+        EXPECT_EQ(readBytes(path), "kept") << "read + discard";
+
+        f.open(FILE_WRITE | FILE_APPEND | FILE_NOLOCK);
+        f.discard();
+        EXPECT_EQ(readBytes(path), "kept") << "unlocked append + discard";
+
+        {
+            // Held without sharing, as another process would: the read cannot open the file.
+            FileHandle holder(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            ASSERT_TRUE(holder.valid());
+            EXPECT_EQ(codeOf([&] { f.open(FILE_READ); }), FL_CANNOT_OPEN);
+        }
+        EXPECT_EQ(readBytes(path), "kept") << "failed open";
+        EXPECT_FALSE(fileExists(path + ".lock"));
+    }
+}
+
+TEST(FilePlain, StaleWorkingCopyIsNotReused)
+{
+    // A crash left "<path>.tmp" behind; its bytes must not end up in the next version.
+    struct Case {
+        uint16_t flags;
+        bool fileExists;
+        const char* why;
+    };
+    const Case cases[] = {
+        {FILE_WRITE | FILE_APPEND, false, "append to a missing file"},
+        {FILE_READ | FILE_WRITE, false, "read-write of a missing file"},
+        {FILE_READ | FILE_WRITE | FILE_APPEND, false, "read-append of a missing file"},
+        {FILE_WRITE | FILE_APPEND, true, "append to an existing file"},
+        {FILE_WRITE, true, "rewrite"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TempDir dir;
+        const std::string path = dir.file("f.txt");
+        writeBytes(path + ".tmp", "STALE");
+        if (c.fileExists) {
+            writeBytes(path, "old-");
+        }
+        FilePlain f(path);
+        f.open(c.flags);
+        f.write("new");
+        f.close();
+        const bool appends = (c.flags & FILE_APPEND) != 0;
+        EXPECT_EQ(readBytes(path), c.fileExists && appends ? "old-new" : "new");
+        EXPECT_FALSE(fileExists(path + ".tmp"));
+    }
+}
+
+TEST(FilePlain, ReadWriteCreatesAMissingFile)
+{
+    // Every write access creates a missing file, also read-write without truncation.
+    struct Case {
+        uint16_t flags;
+        const char* why;
+    };
+    const Case cases[] = {
+        {FILE_READ | FILE_WRITE, "read-write"},
+        {FILE_READ | FILE_WRITE | FILE_CREATE, "read-write with create"},
+        {FILE_READ | FILE_WRITE | FILE_DIRECT, "read-write, direct"},
+        {FILE_READ | FILE_WRITE | FILE_NOLOCK, "read-write without lock"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        TempDir dir;
+        const std::string path = dir.file("new.txt");
+        FilePlain f(path);
+        f.open(c.flags);
+        EXPECT_TRUE(f.eof()) << "starts empty";
+        f.write("made");
+        f.close();
+        EXPECT_EQ(readBytes(path), "made");
+        EXPECT_FALSE(fileExists(path + ".tmp"));
+
+        DeleteFileA(path.c_str());
+        f.open(c.flags);
+        f.discard();
+        EXPECT_EQ(fileExists(path), (c.flags & FILE_NOLOCK) != 0)
+            << "a locked access removes the file it created; an unlocked one leaves the path alone";
+    }
+}

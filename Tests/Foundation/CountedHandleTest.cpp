@@ -137,3 +137,39 @@ TEST(CountedHandle, ConcurrentCopiesAndReleasesKeepTheCount)
     root.reset();
     EXPECT_EQ(live, 0);
 }
+
+namespace {
+
+struct Node : Tracked {
+    Node(int& liveCount, int nodeValue) : Tracked(liveCount), value(nodeValue) {}
+    int value;
+    CountedHandle<Node> next;
+};
+
+} // namespace
+
+TEST(CountedHandle, AssignmentFromInsideTheReleasedObject)
+{
+    // Walking a list by `head = head->next` while head is the last holder of its node: the source
+    // lives inside the node that the assignment lets go of.
+    int live = 0;
+    CountedHandle<Node> head(new Node(live, 1));
+    head->next = CountedHandle<Node>(new Node(live, 2));
+    head->next->next = CountedHandle<Node>(new Node(live, 3));
+    ASSERT_EQ(live, 3);
+
+    head = head->next;
+    ASSERT_FALSE(head.isNull());
+    EXPECT_EQ(head->value, 2);
+    EXPECT_EQ(head.useCount(), 1) << "the released node's share of its successor is gone";
+    EXPECT_EQ(live, 2);
+
+    head = head->next;
+    ASSERT_FALSE(head.isNull());
+    EXPECT_EQ(head->value, 3);
+    EXPECT_EQ(live, 1);
+
+    head = head->next; // an empty successor
+    EXPECT_TRUE(head.isNull());
+    EXPECT_EQ(live, 0);
+}

@@ -2,6 +2,7 @@
 // installation tree and the registry of the test prefix, and its application object in process
 // for the feedback it collects.
 #include "File/FileBase.h"
+#include "File/FileFaults.h"
 #include "Foundation/StringUtils.h"
 #include "Foundation/SystemInfo.h"
 #include "Sedrin/Initializer.h"
@@ -336,6 +337,127 @@ TEST_F(Sedrin, FeedbackLinesFollowVerbosity)
         quietRoot.getMessages().find("NOTICE: Set root = \"" + root.substr(0, root.size() - 1) + "\".\n"),
         std::string::npos)
         << quietRoot.getMessages();
+}
+
+TEST_F(Sedrin, FailedSaveKeepsTheFileAndSaysSo)
+{
+    // Whatever fails while saving, the installer sees status 6 and the file keeps every byte.
+    const std::string file = root + "Configuration\\Components/sentinel.xml";
+    auto plan = [](const std::string& target, int64_t budget, bool failFlush) {
+        Vorlix::FileFaults::Plan p;
+        p.pathEndsWith = target;
+        p.writeBudget = budget;
+        p.failFlush = failFlush;
+        return p;
+    };
+    struct Case {
+        Vorlix::FileFaults::Plan plan;
+        const char* why;
+    };
+    const Case cases[] = {
+        {plan("sentinel.xml.tmp", 0, false), "the disk is full at the first byte"},
+        {plan("sentinel.xml.tmp", 200, false), "the disk fills up in the middle"},
+        {plan("sentinel.xml.tmp", -1, true), "the last bytes cannot be handed over at close"},
+        {plan("sentinel.xml.lock", 10, false), "the lock file cannot be written"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.why);
+        const Vorlix::FileFaults::ScopedPlan faults(c.plan);
+        Initializer initializer("-v 2 -c sentinel.checkInterval=PT10S");
+        EXPECT_EQ(initializer.finish(), 6);
+        EXPECT_EQ(registry("SEDRIN_STATUS"), "6");
+        EXPECT_EQ(initializer.getMessages(), "NOTICE: Loading file \"" + file +
+                                                 "\"...\nNOTICE:     File loaded.\nNOTICE: Saving file \"" +
+                                                 file + "\"...\nERROR:       Failed to save file.\n");
+        EXPECT_EQ(readBytes(sentinelPath()), kSentinelFile);
+        EXPECT_FALSE(fileExists(sentinelPath() + ".tmp"));
+        EXPECT_FALSE(fileExists(sentinelPath() + ".lock"));
+    }
+}
+
+// Sedrin.exe on a real file system that has no room left: drive T: is a 64 KiB tmpfs that the
+// test run maps into the prefix where the machine allows mounting.
+class SedrinFullDisk : public Sedrin {
+protected:
+    void SetUp() override
+    {
+        const UINT driveType = GetDriveTypeA("T:\\");
+        if (driveType == DRIVE_NO_ROOT_DIR || driveType == DRIVE_UNKNOWN) {
+            GTEST_SKIP() << "no small drive T: (mounting a tmpfs needs root); the same failures are "
+                            "covered through the fault seam";
+        }
+        clearDrive();
+        CreateDirectoryA("T:\\inst", nullptr);
+        CreateDirectoryA("T:\\inst\\Configuration", nullptr);
+        CreateDirectoryA("T:\\inst\\Configuration\\Components", nullptr);
+        root = "T:\\inst\\";
+        setRegistryRoot(root);
+    }
+
+    void TearDown() override
+    {
+        clearDrive();
+        Sedrin::TearDown();
+    }
+
+    static void clearDrive()
+    {
+        removeTree("T:\\inst");
+        DeleteFileA(kFiller);
+    }
+
+    // Fills the drive until at most `leave` bytes are free.
+    static void fill(uint64_t leave)
+    {
+        ULARGE_INTEGER freeBytes{};
+        ASSERT_TRUE(GetDiskFreeSpaceExA("T:\\", &freeBytes, nullptr, nullptr));
+        Vorlix::FileHandle filler(
+            CreateFileA(kFiller, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(filler.valid());
+        uint64_t toWrite = freeBytes.QuadPart > leave ? freeBytes.QuadPart - leave : 0;
+        const std::string block(4096, 'f');
+        while (toWrite > 0) {
+            const DWORD chunk = static_cast<DWORD>(toWrite < block.size() ? toWrite : block.size());
+            DWORD written = 0;
+            if (!WriteFile(filler.get(), block.data(), chunk, &written, nullptr) || written == 0) {
+                break; // full
+            }
+            toWrite -= written;
+        }
+    }
+
+    static constexpr const char* kFiller = "T:\\filler.bin";
+};
+
+TEST_F(SedrinFullDisk, NoRoomLeftKeepsTheFile)
+{
+    writeBytes(sentinelPath(), kSentinelFile);
+    fill(0);
+    expectStatus(run("-v 2 -c \"sentinel.checkInterval=PT10S\""), 6);
+    EXPECT_EQ(readBytes(sentinelPath()), kSentinelFile) << "not emptied";
+    EXPECT_FALSE(fileExists(sentinelPath() + ".tmp"));
+    EXPECT_FALSE(fileExists(sentinelPath() + ".lock"));
+}
+
+TEST_F(SedrinFullDisk, RoomForHalfTheFileKeepsTheFile)
+{
+    // A 24 KB file with 12 KiB free: the working copy runs out of room half way.
+    std::string big = kSentinelFile;
+    const std::string pad = "<!-- padding " + std::string(24000, 'x') + " -->\n";
+    big.insert(big.find("<Configuration>"), pad);
+    writeBytes(sentinelPath(), big);
+    fill(12 * 1024);
+    expectStatus(run("-v 2 -c \"sentinel.checkInterval=PT10S\""), 6);
+    EXPECT_EQ(readBytes(sentinelPath()), big) << "not truncated";
+    EXPECT_FALSE(fileExists(sentinelPath() + ".tmp"));
+    EXPECT_FALSE(fileExists(sentinelPath() + ".lock"));
+
+    // Room again: the same edit lands whole.
+    DeleteFileA(kFiller);
+    expectStatus(run("-c \"sentinel.checkInterval=PT10S\""), 0);
+    std::string expected = big;
+    expected.replace(expected.find("PT5S"), 4, "PT10S");
+    EXPECT_EQ(readBytes(sentinelPath()), expected);
 }
 
 TEST(SedrinTable, ComponentFilesFollowTheRules)
