@@ -9,9 +9,10 @@
 // - close commits the working copy only when every write, flush and the closing hand-over of the
 //   access succeeded. Otherwise it throws the working copy away, leaves the file as it was and
 //   throws FL_WRITE (a write or flush had failed) or FL_CANNOT_CLOSE (the closing hand-over
-//   failed). A file that did not exist before a locked access is removed again.
-// - The destructor commits an open object only when nothing failed and no exception is unwinding
-//   past it that was not already in flight when it was opened; otherwise it discards.
+//   failed). Direct writes (FILE_DIRECT, FILE_NOLOCK) cannot be taken back: the bytes that reached
+//   the file stay, and close throws all the same.
+// - The destructor commits an open working copy only when nothing failed and no exception is
+//   unwinding past it that was not already in flight when it was opened; otherwise it discards.
 // - Every write access creates a missing file: FILE_READ | FILE_WRITE (with or without
 //   FILE_CREATE) on a missing path starts from an empty file instead of failing.
 // - A working copy left behind by an earlier crash is removed before a new access uses it; the
@@ -124,9 +125,9 @@ private:
     bool replaceByWorkCopy();
     // Removes a stale working copy and, unless the access starts empty, copies the file onto it.
     void prepareWorkCopy(bool fileExists, bool startsEmpty);
-    // Ends the access without committing: releases the lock, removes a file this access created
-    // and the working copy. Answers whether the lock could be released.
-    bool abandonAccess();
+    // Ends the access without committing: releases the lock, removes the working copy and, with
+    // `removeNewFile`, a file this access created. Answers whether the lock could be released.
+    bool abandonAccess(bool removeNewFile);
     // Remembers that the working copy can no longer be trusted, then throws FL_WRITE.
     [[noreturn]] void writeFailed();
 

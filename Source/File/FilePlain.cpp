@@ -34,8 +34,9 @@ FilePlain::~FilePlain()
     }
     try {
         // An object left open by an exception, or whose writes failed, holds a working copy
-        // that may be incomplete: it must not replace the file.
-        if (accessFailed || std::uncaught_exceptions() > unwindingAtOpen) {
+        // that may be incomplete: it must not replace the file. Direct writes are already in
+        // the file and are kept.
+        if (usingWorkCopy && (accessFailed || std::uncaught_exceptions() > unwindingAtOpen)) {
             discard();
         } else {
             close();
@@ -145,7 +146,7 @@ void FilePlain::open(uint16_t access)
     }
 
     if (!stream.open(target, mode)) {
-        const bool released = abandonAccess();
+        const bool released = abandonAccess(true);
         if (!released) {
             VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
         }
@@ -174,13 +175,13 @@ bool FilePlain::replaceByWorkCopy()
     return false;
 }
 
-bool FilePlain::abandonAccess()
+bool FilePlain::abandonAccess(bool removeNewFile)
 {
     stream.close();
     bool released = true;
     if (lockedAccess) {
         released = lock->unlock();
-        if (released && pathWasNew) {
+        if (released && pathWasNew && removeNewFile) {
             FileUtils::removeFile(fileName, true);
         }
     }
@@ -207,8 +208,10 @@ void FilePlain::close()
 
     if (accessFailed || !handedOver) {
         // What the working copy holds is not what was written: the file keeps its old content.
+        // Direct writes went to the file itself: what reached it stays, also in a file this
+        // access created (a log keeps its earlier lines).
         const bool failedBefore = accessFailed;
-        const bool released = abandonAccess();
+        const bool released = abandonAccess(usingWorkCopy);
         accessFailed = false;
         if (failedBefore) {
             VORLIX_THROW(FileException, FL_WRITE, fileName);
@@ -253,7 +256,7 @@ void FilePlain::discard()
     closed = true;
     flags = 0;
     accessFailed = false;
-    if (!abandonAccess()) {
+    if (!abandonAccess(true)) {
         VORLIX_THROW(FileException, FL_CANNOT_UNLOCK, fileName);
     }
 }

@@ -198,4 +198,26 @@ TEST(FileFaults, DirectWritesReportTheFailure)
     EXPECT_EQ(codeOf([&] { file.close(); }), FL_WRITE);
     EXPECT_TRUE(file.isClosed());
     EXPECT_FALSE(fileExists(path + ".lock"));
+
+    // A locked direct append to a file it created keeps the lines that made it, closed
+    // explicitly or by the destructor.
+    for (const bool explicitClose : {true, false}) {
+        SCOPED_TRACE(explicitClose ? "close" : "destructor");
+        const std::string log = dir.file(explicitClose ? "a.log" : "b.log");
+        FileFaults::Plan logFull;
+        logFull.pathEndsWith = log;
+        logFull.writeBudget = 6;
+        const FileFaults::ScopedPlan logPlan(logFull);
+        {
+            FilePlain appender(log);
+            appender.open(FILE_WRITE | FILE_APPEND | FILE_DIRECT);
+            appender.writeLine("first");
+            EXPECT_EQ(codeOf([&] { appender.writeLine("second"); }), FL_WRITE);
+            if (explicitClose) {
+                EXPECT_EQ(codeOf([&] { appender.close(); }), FL_WRITE);
+            }
+        }
+        EXPECT_EQ(readBytes(log).substr(0, 6), "first\n");
+        EXPECT_FALSE(fileExists(log + ".lock"));
+    }
 }
