@@ -109,6 +109,11 @@ bool moveFile(const std::string& from, const std::string& to, bool replace)
     return MoveFileA(from.c_str(), to.c_str()) != FALSE;
 }
 
+uint32_t lastError()
+{
+    return GetLastError();
+}
+
 bool deleteFile(const std::string& path)
 {
     return DeleteFileA(path.c_str()) != FALSE;

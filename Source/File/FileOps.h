@@ -58,6 +58,8 @@ std::vector<DirEntry> listDirectory(const std::string& directory, const std::str
 // writing, not deletion) until closeExclusive; 0 when the name was taken or creation failed.
 void* createExclusive(const std::string& path);
 void closeExclusive(void* handle);
+// The system error number of the calling thread's last failed call, read right after it.
+uint32_t lastError();
 
 } // namespace FileOps
 

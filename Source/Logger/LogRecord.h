@@ -1,6 +1,10 @@
-// LogRecord.h - one log record as it travels from a module to the log file and the core service.
+// LogRecord.h - one log record as it travels from a module to the log file and the core service,
+// its one-line serialised text, and the log line written for it.
 //
-// Portable: no platform headers.
+// Portable: no platform headers; must stay so (it is built natively and fuzzed). The serialised
+// text is fields each followed by the byte 28: "Vorlix", "LOG" or "DEBUG", application, module,
+// time in seconds since 1970, level, text, and for catalogued records the message number. Nothing
+// is escaped: a text holding the byte 28 corrupts the record.
 #pragma once
 
 #include "Time/DateTime.h"
@@ -33,5 +37,25 @@ struct LogRecord {
     // Debug records: the finished text. Catalogued records: the parameter list's text.
     std::string text;
 };
+
+constexpr char RECORD_SEPARATOR = '\x1C';
+
+std::string serialiseRecord(const LogRecord& record);
+// False when `text` is not a record. A negative time count throws TimeException TM_DATETIME.
+bool parseRecord(const std::string& text, LogRecord& record);
+bool isDebugRecordText(const std::string& text);
+
+// Replaces each conversion mark of `message` by the next parameter of `parameterText`: a value
+// whose type letter fits the mark as it is, any other between backslashes, "<?}" for a mark
+// without a parameter left (or a "%" at the very end).
+void substituteParameters(std::string& message, const std::string& parameterText);
+
+// The log line of a record whose text is resolved: for a catalogued record with `found`, the
+// substituted catalogue text; without it, the parameter text.
+std::string formatLogLine(const LogRecord& record, bool found);
+
+// A decimal integer after leading blanks and one sign, up to the first non-digit; 0 without
+// digits, clamped to the 32-bit range.
+int32_t leadingInteger(const std::string& text);
 
 } // namespace Vorlix

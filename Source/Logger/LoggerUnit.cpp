@@ -1,13 +1,11 @@
 // LoggerUnit.cpp - filtering records by the thresholds and handing them to the dispatcher.
 //
-// Portable: no platform headers.
+// Portable: no platform headers (the thread id comes from the messenger layer).
 #include "Logger/LoggerUnit.h"
 
 #include "Foundation/StringUtils.h"
 
 #include <atomic>
-#include <climits>
-#include <vector>
 
 namespace Vorlix {
 
@@ -16,20 +14,13 @@ namespace {
 std::atomic<int32_t> debugLevelThreshold{5};
 std::atomic<int32_t> severityLevelThreshold{0};
 
-struct ModuleRow {
-    int32_t number;
-    const char* displayName;
-};
-
-const ModuleRow kModules[] = {
-    {0, "Core"}, {1, "Configuration"}, {2, "Logger"}, {4, "Time"}, {6, "IPC"}, {23, "Sentinel"},
-};
-
 } // namespace
 
 void setDebugThreshold(int32_t level)
 {
-    debugLevelThreshold = level;
+    if (level >= 0 && level <= 5) {
+        debugLevelThreshold = level;
+    }
 }
 
 int32_t debugThreshold()
@@ -39,7 +30,9 @@ int32_t debugThreshold()
 
 void setSeverityThreshold(int32_t severity)
 {
-    severityLevelThreshold = severity;
+    if (severity >= 0 && severity <= 5) {
+        severityLevelThreshold = severity;
+    }
 }
 
 int32_t severityThreshold()
@@ -47,73 +40,17 @@ int32_t severityThreshold()
     return severityLevelThreshold;
 }
 
-std::string moduleName(int32_t module)
-{
-    for (const auto& row : kModules) {
-        if (row.number == module) {
-            return row.displayName;
-        }
-    }
-    return "<<Unknown>>";
-}
-
-void substituteParameters(std::string& message, const std::string& parameterText)
-{
-    std::vector<std::string> parameters;
-    split(parameterText, ParameterList::SEPARATOR, parameters, static_cast<size_t>(INT_MAX));
-    std::string out;
-    size_t next = 0;
-    for (size_t i = 0; i < message.size(); ++i) {
-        const char c = message[i];
-        if (c != '%') {
-            out += c;
-            continue;
-        }
-        if (i + 1 < message.size() && message[i + 1] == '%') {
-            out += '%';
-            ++i;
-            continue;
-        }
-        if (i + 1 >= message.size() || next >= parameters.size()) {
-            out += "<?}";
-            ++i;
-            continue;
-        }
-        char expected = '\0';
-        switch (message[i + 1]) {
-        case 's':
-            expected = 's';
-            break;
-        case 'i':
-        case 'f':
-            expected = 'n';
-            break;
-        case 'd':
-            expected = 'e';
-            break;
-        case 'p':
-            expected = 'p';
-            break;
-        default:
-            break;
-        }
-        const std::string& entry = parameters[next++];
-        const std::string value = entry.empty() ? std::string() : entry.substr(1);
-        if (expected != '\0' && !entry.empty() && entry[0] == expected) {
-            out += value;
-        } else {
-            out += '\\' + value + '\\';
-        }
-        ++i;
-    }
-    message = out;
-}
-
 bool LogDispatcher::deliver(LogRecord record)
 {
-    // Until a messenger is attached, records have nowhere to go.
     record.application = application;
-    return false;
+    if (record.kind == RECORD_DEBUG && threadIdFlag()) {
+        record.text = std::to_string(currentThreadId()) + ": " + record.text;
+    }
+    const std::string text = serialiseRecord(record);
+    if (messenger.isNull()) {
+        return false;
+    }
+    return messenger->deliver(text);
 }
 
 LoggerUnit::LoggerUnit(CountedHandle<LogDispatcher> dispatcherToUse, int32_t moduleNumber)

@@ -7,7 +7,9 @@
 #pragma once
 
 #include "Foundation/CountedHandle.h"
+#include "Logger/LogMessenger.h"
 #include "Logger/LogRecord.h"
+#include "Logger/LogVocabulary.h"
 #include "Logger/ParameterList.h"
 
 #include <cstdint>
@@ -15,11 +17,17 @@
 
 namespace Vorlix {
 
-// Takes finished records, stamps the application number and passes them on. deliver is virtual so
-// that a test can record what a module logs.
+// Takes finished records, stamps the application number (and, with the thread-id flag, the thread
+// id in front of debug texts), serialises them and passes them to its messenger. deliver is
+// virtual so that a test can record what a module logs.
 class LogDispatcher {
 public:
+    // Without a messenger every record is refused.
     explicit LogDispatcher(int32_t applicationNumber) : application(applicationNumber) {}
+    LogDispatcher(int32_t applicationNumber, CountedHandle<LogMessenger> messengerToUse)
+        : application(applicationNumber), messenger(messengerToUse)
+    {
+    }
     virtual ~LogDispatcher() = default;
 
     LogDispatcher(const LogDispatcher&) = delete;
@@ -32,6 +40,7 @@ public:
 
 private:
     int32_t application;
+    CountedHandle<LogMessenger> messenger;
 };
 
 class LoggerUnit {
@@ -63,16 +72,10 @@ private:
     CountedHandle<LogDispatcher> dispatcher;
 };
 
-// Process-wide thresholds, shared by every thread.
+// Process-wide thresholds, shared by every thread; values outside 0 to 5 are ignored.
 void setDebugThreshold(int32_t level);
 int32_t debugThreshold();
 void setSeverityThreshold(int32_t severity);
 int32_t severityThreshold();
-
-// Replaces each conversion mark of `message` by the next parameter of `parameterText`.
-void substituteParameters(std::string& message, const std::string& parameterText);
-
-// The display name of a module number; "<<Unknown>>" outside the table.
-std::string moduleName(int32_t module);
 
 } // namespace Vorlix

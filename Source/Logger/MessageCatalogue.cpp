@@ -1,0 +1,93 @@
+// MessageCatalogue.cpp - loading ".mess" catalogue files and looking messages up.
+//
+// Portable: files are read through FilePlain and listed through FileUtils.
+#include "Logger/MessageCatalogue.h"
+
+#include "File/FileBase.h"
+#include "File/FileOps.h"
+#include "Foundation/StringUtils.h"
+#include "Logger/LogRecord.h"
+#include "Logger/LogVocabulary.h"
+
+#include <memory>
+#include <new>
+
+namespace Vorlix {
+
+namespace {
+
+std::string keyOf(int32_t module, int32_t messageNumber)
+{
+    return intToString(module) + "." + intToString(messageNumber);
+}
+
+} // namespace
+
+int32_t MessageCatalogue::loadFile(const std::string& path, int32_t module)
+{
+    std::unique_ptr<FilePlain> file(new FilePlain(path));
+    file->open(FILE_READ);
+    int32_t count = 0;
+    while (!file->eof()) {
+        std::string line = file->readLine();
+        if (line.empty() || (line.size() >= 2 && line.compare(0, 2, "//") == 0)) {
+            continue;
+        }
+        std::string number = cut(line, ':');
+        trim(number);
+        trim(line);
+        messages.emplace(keyOf(module, leadingInteger(number)), line); // an existing key keeps its text
+        ++count;
+    }
+    file->close();
+    return count;
+}
+
+CatalogueLoadResult MessageCatalogue::load(const std::string& directory, const std::string& filter)
+{
+    CatalogueLoadResult result;
+    try {
+        std::string dir = directory;
+        FileUtils::normalizeSeparators(dir);
+        FileUtils::addTrailingSeparator(dir);
+        const std::string catalogueDir = dir + "LogMessages\\";
+        // A directory that is not there is a catalogue that cannot be listed, not an empty one.
+        if (!FileOps::exists(catalogueDir)) {
+            result.errorText = "Unknown";
+            return result;
+        }
+        for (const DirEntry& entry : FileUtils::listDirectory(catalogueDir, "*.mess")) {
+            if (!entry.isFile) {
+                continue;
+            }
+            std::string base = FileUtils::fileNamePart(entry.name);
+            FileUtils::splitExtension(base);
+            const int32_t module = moduleNumber(base);
+            if (module == MODULE_UNKNOWN || (filter != "all" && filter.find(base) == std::string::npos)) {
+                result.rejectedModules.push_back(base);
+                continue;
+            }
+            const int32_t count = loadFile(catalogueDir + base + ".mess", module);
+            result.loadedModules.push_back(base);
+            result.messageCounts.push_back(count);
+        }
+        result.ok = true;
+    } catch (const std::bad_alloc&) {
+        result.errorText = "OUT OF MEMORY";
+    } catch (...) {
+        result.errorText = "Unknown";
+    }
+    return result;
+}
+
+bool MessageCatalogue::lookup(int32_t module, int32_t messageNumber, std::string& text) const
+{
+    const auto found = messages.find(keyOf(module, messageNumber));
+    if (found == messages.end()) {
+        return false;
+    }
+    text = found->second;
+    return true;
+}
+
+} // namespace Vorlix
