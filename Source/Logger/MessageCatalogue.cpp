@@ -52,7 +52,8 @@ CatalogueLoadResult MessageCatalogue::load(const std::string& directory, const s
         FileUtils::addTrailingSeparator(dir);
         const std::string catalogueDir = dir + "LogMessages\\";
         // A directory that is not there is a catalogue that cannot be listed, not an empty one.
-        if (!FileOps::exists(catalogueDir)) {
+        FileInfo info;
+        if (!FileOps::fileInfo(dir + "LogMessages", info) || (info.attributes & ATTR_DIRECTORY) == 0) {
             result.errorText = "Unknown";
             return result;
         }

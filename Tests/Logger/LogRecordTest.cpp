@@ -116,7 +116,8 @@ TEST(ParameterList, Encoding)
     EXPECT_EQ(ParameterList().text(), "");
     EXPECT_EQ(ParameterList().add("abc").add(int32_t{-7}).add(uint32_t{4000000000u}).text(),
               "sabc" + PS + "n-7" + PS + "n4000000000" + PS);
-    EXPECT_EQ(ParameterList().add("x" + PS).text(), "sx" + PS) << "a value ending in the separator closes itself";
+    EXPECT_EQ(ParameterList().add("x" + PS).text(), "sx" + PS)
+        << "a value ending in the separator closes itself";
     EXPECT_EQ(ParameterList().add(std::string()).text(), "s" + PS);
 }
 
@@ -127,11 +128,13 @@ TEST(LogRecordText, SerialiseGolden)
         std::string text;
         const char* why;
     } cases[] = {
-        {debugRecord(6, 4, "IPC: hello"), "Vorlix" + FS + "DEBUG" + FS + "20" + FS + "6" + FS + "1204459389" + FS + "4" +
-                                              FS + "IPC: hello" + FS,
+        {debugRecord(6, 4, "IPC: hello"),
+         "Vorlix" + FS + "DEBUG" + FS + "20" + FS + "6" + FS + "1204459389" + FS + "4" + FS + "IPC: hello" +
+             FS,
          "debug: level in the level field, no message number"},
         {cataloguedRecord(23, 1, 5, "sabc" + PS),
-         "Vorlix" + FS + "LOG" + FS + "20" + FS + "23" + FS + "1204459389" + FS + "1" + FS + "sabc" + PS + FS + "5" + FS,
+         "Vorlix" + FS + "LOG" + FS + "20" + FS + "23" + FS + "1204459389" + FS + "1" + FS + "sabc" + PS +
+             FS + "5" + FS,
          "catalogued: severity, parameter text, message number last"},
         {cataloguedRecord(1, 2, 15, ""),
          "Vorlix" + FS + "LOG" + FS + "20" + FS + "1" + FS + "1204459389" + FS + "2" + FS + FS + "15" + FS,
@@ -187,7 +190,8 @@ TEST(LogRecordText, ParseMalformed)
     EXPECT_EQ(r.time.seconds(), 0);
     EXPECT_EQ(r.messageNumber, 0);
     EXPECT_EQ(r.text, "");
-    ASSERT_TRUE(parseRecord("Vorlix" + FS + "DEBUG" + FS + " 20x" + FS + "+6" + FS + "12" + FS + "abc" + FS + "t" + FS, r));
+    ASSERT_TRUE(parseRecord(
+        "Vorlix" + FS + "DEBUG" + FS + " 20x" + FS + "+6" + FS + "12" + FS + "abc" + FS + "t" + FS, r));
     EXPECT_EQ(r.application, 20);
     EXPECT_EQ(r.module, 6);
     EXPECT_EQ(r.time.seconds(), 12);
@@ -259,16 +263,20 @@ TEST(LogLine, Golden)
         std::string line;
         const char* why;
     } cases[] = {
-        {debugRecord(6, 4, "IPC: hello"), false, "debug-4  2008-03-02T14:03:09 (20.06)    IPC: hello", "debug, module padded"},
+        {debugRecord(6, 4, "IPC: hello"), false, "debug-4  2008-03-02T14:03:09 (20.06)    IPC: hello",
+         "debug, module padded"},
         {debugRecord(123, 5, "x"), false, "debug-5  2008-03-02T14:03:09 (20.123)    x", "three-digit module"},
         {cataloguedRecord(23, 1, 5, "some text"), true, "WARNING  2008-03-02T14:03:09 (20.23.05) some text",
          "found catalogued text"},
-        {cataloguedRecord(23, 3, 123, "t"), true, "CRITICAL 2008-03-02T14:03:09 (20.23.123) t", "eight-letter label"},
-        {cataloguedRecord(23, 0, 1, ""), false, "NOTICE   2008-03-02T14:03:09 (20.23.01) (Message not found.)",
-         "not found, no parameters"},
+        {cataloguedRecord(23, 3, 123, "t"), true, "CRITICAL 2008-03-02T14:03:09 (20.23.123) t",
+         "eight-letter label"},
+        {cataloguedRecord(23, 0, 1, ""), false,
+         "NOTICE   2008-03-02T14:03:09 (20.23.01) (Message not found.)", "not found, no parameters"},
         {cataloguedRecord(1, 2, 15, params), false,
-         "ERROR    2008-03-02T14:03:09 (20.01.15) (Message not found.) Parameters: abc  7  ", "not found, parameters"},
-        {cataloguedRecord(1, 9, 15, ""), true, "         2008-03-02T14:03:09 (20.01.15) ", "severity outside the table"},
+         "ERROR    2008-03-02T14:03:09 (20.01.15) (Message not found.) Parameters: abc  7  ",
+         "not found, parameters"},
+        {cataloguedRecord(1, 9, 15, ""), true, "         2008-03-02T14:03:09 (20.01.15) ",
+         "severity outside the table"},
         {cataloguedRecord(1, 2, 99999, "t"), true, "ERROR    2008-03-02T14:03:09 (20.01)    t",
          "99999 prints like a debug record"},
     };
