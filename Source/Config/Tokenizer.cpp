@@ -44,7 +44,7 @@ size_t ConfTokenRules::findTokenEnd(const std::string& source, bool& significant
                                     size_t maxLength) const
 {
     const size_t size = source.size();
-    if (start >= size) {
+    if (start >= size || maxLength == 0) {
         return std::string::npos;
     }
     // Computed without adding to the start, so that a maximum of npos cannot wrap around.

@@ -31,6 +31,7 @@ TEST_F(ConfParser, BuildsTreesFromValidTexts)
         {"Vorlix()=\"\"{directories()=\"\"{conf(DirName)=\"C:\\\\data\\\\conf\"{}}}",
          "Root()[]{Vorlix()[]{directories()[]{conf(DirName)[C:\\data\\conf]{}}}}", "the same on one line"},
         {"  \n\t\n\n", "Root()[]{}", "only blanks and line feeds"},
+        {"", "Root()[]{}", "an empty file"},
         {"a()=x{} b(String)=y{}", "Root()[]{a()[x]{}b(String)[y]{}}",
          "two objects on one line, in file order"},
         {"a()=x", "Root()[]{}", "an object whose value meets the end of the file is never attached"},
@@ -99,7 +100,10 @@ TEST_F(ConfParser, ReportsEachMissingTokenWithItsLine)
         const std::string path = build(c.source);
         EXPECT_EQ(tree(), c.tree);
         std::vector<std::string> lines = log();
+        // The build's first record, then the three of the report: the parser's text, catalogue
+        // message 2 and the full text with the line.
         ASSERT_EQ(lines.size(), 4u);
+        EXPECT_EQ(lines[0], "D2 ConfReader: Building DOM tree from file \"" + path + "\"...");
         EXPECT_EQ(lines[1], std::string("D1 ") + c.text);
         EXPECT_EQ(lines[2], "ERROR 2 [" + path + "|1.1]");
         EXPECT_EQ(maskTraceLines(lines[3]),

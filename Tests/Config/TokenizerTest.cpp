@@ -100,6 +100,8 @@ TEST(ConfTokenRules, StaysInsideTheSourceAndTheLimit)
         {"    ", 1, 2, 3, "a blank run stops at the limit"},
         {"ab", 2, npos, npos, "no token starts at the end"},
         {"ab", 7, npos, npos, "nor past it"},
+        {" ab", 0, 0, npos, "a maximum of no bytes holds no token"},
+        {"#ab", 0, 0, npos, "not even a comment"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.why);
