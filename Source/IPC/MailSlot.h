@@ -40,6 +40,8 @@ public:
     const std::string& getName() const { return name; }
     std::string path() const;
     void setGuardWait(uint32_t milliseconds) { guardWaitMs = milliseconds; }
+    // Lowers (or restores) the per-call message cap; at least one message is taken per call.
+    void setReceiveLimit(size_t messages) { receiveLimit = messages > 0 ? messages : 1; }
 
 private:
     void openForWriting();
@@ -53,6 +55,7 @@ private:
     // turns here before they take the machine-wide guard.
     std::mutex sendLock;
     std::atomic<uint32_t> guardWaitMs{DEFAULT_GUARD_WAIT_MS};
+    size_t receiveLimit = RECEIVE_MESSAGE_LIMIT;
 };
 
 } // namespace Vorlix

@@ -168,7 +168,7 @@ void MailSlot::receive(std::list<std::string>& messages)
     }
     size_t taken = 0;
     size_t bytes = 0;
-    while (taken < RECEIVE_MESSAGE_LIMIT && bytes < RECEIVE_BYTE_LIMIT) {
+    while (taken < receiveLimit && bytes < RECEIVE_BYTE_LIMIT) {
         DWORD nextSize = 0;
         if (!GetMailslotInfo(asHandle(handle), nullptr, &nextSize, nullptr, nullptr)) {
             VORLIX_THROW(IPCException, IC_CANNOT_RECEIVE, "");
