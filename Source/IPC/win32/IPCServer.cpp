@@ -29,6 +29,8 @@ constexpr uint32_t POLL_INTERVAL_MS = 1000;
 // the whole second.
 constexpr uint32_t WAKE_STEP_MS = 50;
 constexpr uint32_t STOP_WAIT_MS = 10000;
+// More than a thread queue holds (10,000 by default), so each poll empties it.
+constexpr int MAX_QUEUED_PER_POLL = 20000;
 
 // What the listener needs from its server, copied for the thread: the server may be destroyed
 // while the listener still runs.
@@ -89,17 +91,22 @@ void deliver(const CountedHandle<LoggerUnit>& logger, const std::string& line)
     }
 }
 
-// True when the owner asked the thread to end with the destroy message; other queued messages
-// are taken and ignored.
+// True when the owner asked the thread to end with the destroy message. Everything else queued
+// for the thread is taken and ignored, all of it at each poll: one message a second would let a
+// stray poster fill the queue until the owner's destroy message could no longer be posted.
 bool destroyRequested(const CountedHandle<LoggerUnit>& logger)
 {
+    bool destroy = false;
     MSG message{};
-    if (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) && message.message == WM_DESTROY) {
-        logDebug(logger, 4, "IPC: Received message to exit IPC listener.");
-        PostQuitMessage(0);
-        return true;
+    for (int taken = 0; taken < MAX_QUEUED_PER_POLL && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+         ++taken) {
+        if (message.message == WM_DESTROY && !destroy) {
+            destroy = true;
+            logDebug(logger, 4, "IPC: Received message to exit IPC listener.");
+            PostQuitMessage(0);
+        }
     }
-    return false;
+    return destroy;
 }
 
 void pollOnce(MailSlot& slot, std::list<std::string>& received, const CountedHandle<LoggerUnit>& logger,
@@ -111,7 +118,7 @@ void pollOnce(MailSlot& slot, std::list<std::string>& received, const CountedHan
     try {
         slot.receive(received);
     } catch (...) {
-        received.clear();
+        // What was read before the failure is delivered; only the message being read is lost.
     }
     if (received.empty()) {
         return;

@@ -48,21 +48,10 @@ ProcessInstance::ProcessInstance(uint32_t processIdToUse, uint32_t threadIdToUse
         VORLIX_THROW(JobException, JB_PROCESS, "Unable to access process. " + errorCodeText(error));
     }
     processHandle = opened;
-    DWORD code = 0;
-    DWORD error = 0;
-    switch (queryExit(opened, true, code, error)) {
-    case ExitState::Running:
-        lastStatus = JOB_RUNNING;
-        break;
-    case ExitState::Ended:
-        lastStatus = JOB_FINISHED;
-        break;
-    case ExitState::InvalidHandle:
-        lastStatus = JOB_NOT_STARTED;
-        break;
-    case ExitState::Failed:
+    try {
+        lastStatus = systemStatus(opened, true);
+    } catch (const JobException&) {
         lastStatus = JOB_UNKNOWN;
-        break;
     }
 }
 
@@ -127,37 +116,12 @@ int32_t ProcessInstance::getStatus()
     if (lastStatus == JOB_TERMINATED || lastStatus == JOB_CLOSED) {
         return lastStatus;
     }
-    DWORD code = 0;
-    DWORD error = 0;
-    switch (queryExit(asHandle(processHandle), true, code, error)) {
-    case ExitState::Running:
-        return JOB_RUNNING;
-    case ExitState::Ended:
-        return JOB_FINISHED;
-    case ExitState::InvalidHandle:
-        return JOB_NOT_STARTED;
-    case ExitState::Failed:
-        break;
-    }
-    VORLIX_THROW(JobException, JB_UNKNOWN_ERROR, win32ErrorText(error));
+    return systemStatus(asHandle(processHandle), true);
 }
 
 int32_t ProcessInstance::getExitCode(int32_t& exitCode)
 {
-    DWORD code = 0;
-    DWORD error = 0;
-    switch (queryExit(asHandle(processHandle), true, code, error)) {
-    case ExitState::Running:
-        return JOB_RUNNING;
-    case ExitState::Ended:
-        exitCode = static_cast<int32_t>(code);
-        return JOB_EXITED;
-    case ExitState::InvalidHandle:
-        return JOB_NOT_STARTED;
-    case ExitState::Failed:
-        break;
-    }
-    return JOB_SYSTEM_ERROR_BASE + static_cast<int32_t>(error);
+    return systemExitCode(asHandle(processHandle), true, exitCode);
 }
 
 bool ProcessInstance::terminate(bool force, int32_t exitCode, uint32_t waitMs)
@@ -165,20 +129,11 @@ bool ProcessInstance::terminate(bool force, int32_t exitCode, uint32_t waitMs)
     if (getStatus() != JOB_RUNNING) {
         return false;
     }
-    if (!force &&
-        PostThreadMessageA(threadId, WM_CLOSE, static_cast<WPARAM>(static_cast<uint32_t>(exitCode)), 0)) {
-        if (!waitWhileRunning(*this, waitMs, 100)) {
-            lastStatus = JOB_CLOSED;
-            return true;
-        }
+    if (!force && askToEnd(*this, threadId, WM_CLOSE, exitCode, waitMs, 100)) {
+        lastStatus = JOB_CLOSED;
+        return true;
     }
-    if (!TerminateProcess(asHandle(processHandle), static_cast<UINT>(exitCode))) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_INVALID_HANDLE) {
-            VORLIX_THROW(JobException, JB_NEVER_STARTED, "");
-        }
-        VORLIX_THROW(JobException, JB_UNABLE_TO_TERMINATE, win32ErrorText(error));
-    }
+    endByForce(asHandle(processHandle), true, exitCode);
     lastStatus = JOB_TERMINATED;
     return true;
 }

@@ -88,37 +88,12 @@ int32_t ThreadInstance::getStatus()
     if (lastStatus == JOB_TERMINATED || lastStatus == JOB_CLOSED) {
         return lastStatus;
     }
-    DWORD code = 0;
-    DWORD error = 0;
-    switch (queryExit(asHandle(threadHandle), false, code, error)) {
-    case ExitState::Running:
-        return JOB_RUNNING;
-    case ExitState::Ended:
-        return JOB_FINISHED;
-    case ExitState::InvalidHandle:
-        return JOB_NOT_STARTED;
-    case ExitState::Failed:
-        break;
-    }
-    VORLIX_THROW(JobException, JB_UNKNOWN_ERROR, win32ErrorText(error));
+    return systemStatus(asHandle(threadHandle), false);
 }
 
 int32_t ThreadInstance::getExitCode(int32_t& exitCode)
 {
-    DWORD code = 0;
-    DWORD error = 0;
-    switch (queryExit(asHandle(threadHandle), false, code, error)) {
-    case ExitState::Running:
-        return JOB_RUNNING;
-    case ExitState::Ended:
-        exitCode = static_cast<int32_t>(code);
-        return JOB_EXITED;
-    case ExitState::InvalidHandle:
-        return JOB_NOT_STARTED;
-    case ExitState::Failed:
-        break;
-    }
-    return JOB_SYSTEM_ERROR_BASE + static_cast<int32_t>(error);
+    return systemExitCode(asHandle(threadHandle), false, exitCode);
 }
 
 int32_t ThreadInstance::suspend()
@@ -158,20 +133,11 @@ bool ThreadInstance::terminate(bool force, int32_t exitCode, uint32_t waitMs)
     if (getStatus() != JOB_RUNNING) {
         return false;
     }
-    if (!force &&
-        PostThreadMessageA(threadId, WM_DESTROY, static_cast<WPARAM>(static_cast<uint32_t>(exitCode)), 0)) {
-        if (!waitWhileRunning(*this, waitMs, 50)) {
-            lastStatus = JOB_CLOSED;
-            return true;
-        }
+    if (!force && askToEnd(*this, threadId, WM_DESTROY, exitCode, waitMs, 50)) {
+        lastStatus = JOB_CLOSED;
+        return true;
     }
-    if (!TerminateThread(asHandle(threadHandle), static_cast<DWORD>(exitCode))) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_INVALID_HANDLE) {
-            VORLIX_THROW(JobException, JB_NEVER_STARTED, "");
-        }
-        VORLIX_THROW(JobException, JB_UNABLE_TO_TERMINATE, win32ErrorText(error));
-    }
+    endByForce(asHandle(threadHandle), false, exitCode);
     // The forced end is asynchronous; let it land so the status reads consistently afterwards.
     WaitForSingleObject(asHandle(threadHandle), 1000);
     lastStatus = JOB_TERMINATED;
