@@ -3,6 +3,8 @@
 // Portable: no platform headers.
 #include "Foundation/StringUtils.h"
 
+#include <algorithm>
+
 namespace Vorlix {
 
 namespace {
@@ -152,6 +154,39 @@ bool matchesAt(const std::string& text, const std::string& pattern, size_t posit
 std::string intToString(int32_t value)
 {
     return std::to_string(value);
+}
+
+namespace {
+
+bool isCSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+} // namespace
+
+int32_t leadingInteger(const std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && isCSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    // Accumulated as a magnitude that stops growing once it is past the range.
+    const int64_t ceiling = static_cast<int64_t>(INT32_MAX) + 1;
+    int64_t magnitude = 0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        magnitude = std::min(ceiling, magnitude * 10 + (text[i] - '0'));
+        ++i;
+    }
+    if (negative) {
+        return static_cast<int32_t>(-magnitude);
+    }
+    return static_cast<int32_t>(std::min(magnitude, static_cast<int64_t>(INT32_MAX)));
 }
 
 } // namespace Vorlix

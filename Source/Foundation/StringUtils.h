@@ -37,5 +37,8 @@ void split(const std::string& text, char separator, std::vector<std::string>& pa
 bool matchesAt(const std::string& text, const std::string& pattern, size_t position);
 
 std::string intToString(int32_t value);
+// The leading decimal number of `text` as the C library reads it (leading white space, an optional
+// sign, digits), clamped to the signed 32-bit range; 0 when there is none.
+int32_t leadingInteger(const std::string& text);
 
 } // namespace Vorlix

@@ -115,9 +115,17 @@ private:
     CRITICAL_SECTION section;
 };
 
+// LocalAlloc answers NULL on failure.
+struct LocalMemoryTraits {
+    using Handle = HLOCAL;
+    static Handle invalid() { return nullptr; }
+    static void close(Handle h) { LocalFree(h); }
+};
+
 using KernelHandle = ScopedHandle<KernelHandleTraits>;
 using FileHandle = ScopedHandle<FileHandleTraits>;
 using FindHandle = ScopedHandle<FindHandleTraits>;
 using RegKey = ScopedHandle<RegKeyTraits>;
+using LocalMemory = ScopedHandle<LocalMemoryTraits>;
 
 } // namespace Vorlix

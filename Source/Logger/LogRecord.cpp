@@ -44,33 +44,6 @@ std::string renderParameters(const std::string& parameterText)
 
 } // namespace
 
-int32_t leadingInteger(const std::string& text)
-{
-    size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > static_cast<int64_t>(INT_MAX) + 1) {
-            value = static_cast<int64_t>(INT_MAX) + 1;
-        }
-    }
-    if (negative) {
-        value = -value;
-    }
-    if (value > INT_MAX) {
-        value = INT_MAX;
-    }
-    return static_cast<int32_t>(value);
-}
-
 std::string serialiseRecord(const LogRecord& record)
 {
     const bool debugRecord = record.kind == RECORD_DEBUG;

@@ -54,8 +54,4 @@ void substituteParameters(std::string& message, const std::string& parameterText
 // substituted catalogue text; without it, the parameter text.
 std::string formatLogLine(const LogRecord& record, bool found);
 
-// A decimal integer after leading blanks and one sign, up to the first non-digit; 0 without
-// digits, clamped to the 32-bit range.
-int32_t leadingInteger(const std::string& text);
-
 } // namespace Vorlix

@@ -6,6 +6,7 @@
 #include "Logger/ParameterList.h"
 
 #include "Foundation/Exception.h"
+#include "Foundation/StringUtils.h"
 
 #include <gtest/gtest.h>
 

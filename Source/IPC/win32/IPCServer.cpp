@@ -1,0 +1,290 @@
+// IPCServer.cpp - the listener thread: mailslot polls, addressee check, handler calls, stop.
+//
+// Win32-only.
+#include "IPC/IPCServer.h"
+
+#include "Foundation/Exception.h"
+#include "Foundation/Win32.h"
+#include "IPC/IPCMessage.h"
+#include "IPC/MailSlot.h"
+#include "Time/DateTime.h"
+#include "Time/TimeSpan.h"
+#include "Time/Timer.h"
+
+#include <atomic>
+#include <exception>
+#include <list>
+#include <memory>
+#include <new>
+
+namespace Vorlix {
+
+namespace {
+
+std::atomic<IPCHandler> messageHandler{nullptr};
+std::atomic<bool> stopRequested{false};
+
+constexpr uint32_t POLL_INTERVAL_MS = 1000;
+// The pause between polls is cut into these steps, so a stop request is seen without waiting for
+// the whole second.
+constexpr uint32_t WAKE_STEP_MS = 50;
+constexpr uint32_t STOP_WAIT_MS = 10000;
+// More than a thread queue holds (10,000 by default), so each poll empties it.
+constexpr int MAX_QUEUED_PER_POLL = 20000;
+
+// What the listener needs from its server, copied for the thread: the server may be destroyed
+// while the listener still runs.
+struct ListenerStart {
+    CountedHandle<LoggerUnit> logger;
+    std::string name;
+};
+
+// Writes a debug record; a failing log chain costs the record, never the listener.
+void logDebug(const CountedHandle<LoggerUnit>& logger, int32_t level, const std::string& format,
+              const ParameterList* parameters = nullptr)
+{
+    if (logger.isNull()) {
+        return;
+    }
+    try {
+        if (parameters != nullptr) {
+            logger->debug(level, format, *parameters);
+        } else {
+            logger->debug(level, format);
+        }
+    } catch (...) {
+    }
+}
+
+void logDebug(const CountedHandle<LoggerUnit>& logger, int32_t level, const std::string& format,
+              const ParameterList& parameters)
+{
+    logDebug(logger, level, format, &parameters);
+}
+
+// The text of whatever is being handled, for the log: call only inside a catch block.
+std::string caughtText()
+{
+    try {
+        throw;
+    } catch (Exception& caught) {
+        VORLIX_HERE(caught);
+        return caught.fullText();
+    } catch (const std::exception& caught) {
+        return caught.what();
+    } catch (...) {
+        return "unknown exception";
+    }
+}
+
+void deliver(const CountedHandle<LoggerUnit>& logger, const std::string& line)
+{
+    logDebug(logger, 5, "IPC: Received message line \"%s\".", ParameterList().add(line));
+    const IPCFields fields = cutMessage(line);
+    if (!isAddressedToUs(fields)) {
+        logDebug(logger, 4, "IPC: The message was not adressed to Vorlix. Ignoring it.");
+        return;
+    }
+    const IPCHandler handler = messageHandler.load();
+    if (handler != nullptr) {
+        handler(fields.type, fields.id, fields.text, fields.sender);
+    }
+}
+
+// True when the owner asked the thread to end with the destroy message. Everything else queued
+// for the thread is taken and ignored, all of it at each poll: one message a second would let a
+// stray poster fill the queue until the owner's destroy message could no longer be posted.
+bool destroyRequested(const CountedHandle<LoggerUnit>& logger)
+{
+    bool destroy = false;
+    MSG message{};
+    for (int taken = 0; taken < MAX_QUEUED_PER_POLL && PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+         ++taken) {
+        if (message.message == WM_DESTROY && !destroy) {
+            destroy = true;
+            logDebug(logger, 4, "IPC: Received message to exit IPC listener.");
+            PostQuitMessage(0);
+        }
+    }
+    return destroy;
+}
+
+void pollOnce(MailSlot& slot, std::list<std::string>& received, const CountedHandle<LoggerUnit>& logger,
+              const std::string& name)
+{
+    if (destroyRequested(logger)) {
+        stopRequested = true;
+    }
+    try {
+        slot.receive(received);
+    } catch (...) {
+        // What was read before the failure is delivered; only the message being read is lost.
+    }
+    if (received.empty()) {
+        return;
+    }
+    logDebug(logger, 4, "IPC: Server \"%s\": Received %i message(s)...",
+             ParameterList().add(name).add(static_cast<int32_t>(received.size())));
+    for (const std::string& line : received) {
+        try {
+            deliver(logger, line);
+        } catch (...) {
+            // A handler that throws loses its own message, not the listener.
+            logDebug(logger, 1, "IPC: The message handler failed: " + caughtText());
+        }
+    }
+    received.clear();
+}
+
+// Waits out the poll interval, or less when a stop is asked for.
+void waitForNextPoll()
+{
+    for (uint32_t waited = 0; waited < POLL_INTERVAL_MS && !stopRequested; waited += WAKE_STEP_MS) {
+        MSG message{};
+        if (PeekMessageA(&message, nullptr, WM_DESTROY, WM_DESTROY, PM_NOREMOVE)) {
+            return;
+        }
+        Timer::sleep(WAKE_STEP_MS);
+    }
+}
+
+uint32_t runListener(const CountedHandle<LoggerUnit>& logger, const std::string& name)
+{
+    logDebug(logger, 2, "IPC: Initializing listener for \"" + name + "\".");
+    std::unique_ptr<MailSlot> slot;
+    try {
+        logDebug(logger, 2, "IPC: Creating MailSlot \"" + name + "\".");
+        slot = std::make_unique<MailSlot>(IPC_RECEIVER, name);
+        logDebug(logger, 2, "IPC: MailSlot created \"" + name + "\".");
+    } catch (IPCException& caught) {
+        VORLIX_HERE(caught);
+        logDebug(logger, 1, caught.fullText());
+        return static_cast<uint32_t>(-1);
+    }
+
+    TimeSpan minute;
+    minute.setParts(0, 0, 1, 0);
+    Timer debugTimer;
+    debugTimer.setDeadline(DateTime() + minute);
+    int32_t polls = 0;
+    std::list<std::string> received;
+    while (!stopRequested) {
+        int32_t nextPolls = polls + 1;
+        try {
+            if (debugTimer.expired()) {
+                logDebug(
+                    logger, 5,
+                    "IPC: Server \"%s\": Checking for incomming messages. Done so %i times since last debug.",
+                    ParameterList().add(name).add(polls));
+                nextPolls = 0;
+            }
+            pollOnce(*slot, received, logger, name);
+            if (debugTimer.expired()) {
+                logDebug(logger, 5, "IPC: Server \"%s\": Now sleeping for a while.",
+                         ParameterList().add(name));
+                debugTimer.setDeadline(DateTime() + minute);
+            }
+        } catch (...) {
+            received.clear();
+            logDebug(logger, 1, "IPC: Listener poll failed: " + caughtText());
+        }
+        if (!stopRequested) {
+            waitForNextPoll();
+        }
+        polls = nextPolls;
+    }
+    logDebug(logger, 1, "IPC: Exitited IPC listener.");
+    slot.reset();
+    stopRequested = false;
+    return 0;
+}
+
+uint32_t listen(void* argument)
+{
+    CountedHandle<LoggerUnit> logger;
+    std::string name;
+    {
+        std::unique_ptr<ListenerStart> start(static_cast<ListenerStart*>(argument));
+        logger = start->logger;
+        name = start->name;
+    }
+    // Create the thread's message queue now, so the owner's destroy message can always be posted.
+    MSG message{};
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    try {
+        return runListener(logger, name);
+    } catch (...) {
+        logDebug(logger, 1, "IPC: Listener failed: " + caughtText());
+        return static_cast<uint32_t>(-1);
+    }
+}
+
+} // namespace
+
+IPCServer::IPCServer(const std::string& nameToUse, CountedHandle<LogDispatcher> dispatcher,
+                     IPCHandler handler)
+    : name(nameToUse)
+{
+    logger = CountedHandle<LoggerUnit>(new (std::nothrow) LoggerUnit(dispatcher, LOGGER_MODULE));
+    if (logger.isNull()) {
+        VORLIX_THROW(IPCException, IC_MEM, "");
+    }
+    messageHandler = handler;
+    // A stop that timed out before must not make this server's listener end at once.
+    stopRequested = false;
+    try {
+        std::unique_ptr<ListenerStart> start(new ListenerStart{logger, name});
+        listener = CountedHandle<ThreadInstance>(new ThreadInstance(listen, start.get()));
+        listener->execute();
+        start.release(); // the listener owns it now
+    } catch (JobException& caught) {
+        VORLIX_HERE(caught);
+        logDebug(logger, 1, caught.fullText());
+        throw;
+    } catch (...) {
+        logDebug(logger, 1, "Unknown error when creating listener.");
+        VORLIX_THROW(IPCException, IC_CANNOT_RECEIVE, "");
+    }
+    logDebug(logger, 1, "IPC: Created server \"" + name + "\".");
+}
+
+IPCServer::~IPCServer()
+{
+    try {
+        if (!listener.isNull()) {
+            listener->stop();
+        }
+    } catch (...) {
+        // The thread job's own destructor ends a listener that is still running.
+    }
+    listener.reset();
+    logDebug(logger, 1, "IPC: Destroyed server \"" + name + "\".");
+    logger.reset();
+}
+
+void IPCServer::stop()
+{
+    stopRequested = true;
+    bool listenerEnded = false;
+    for (uint32_t waited = 0; stopRequested && waited < STOP_WAIT_MS; waited += WAKE_STEP_MS) {
+        try {
+            listenerEnded = listener.isNull() || listener->getStatus() != JOB_RUNNING;
+        } catch (const JobException&) {
+            listenerEnded = true;
+        }
+        if (listenerEnded) {
+            break; // gone without clearing the flag: its mailslot could not be created
+        }
+        Timer::sleep(WAKE_STEP_MS);
+    }
+    if (stopRequested) {
+        logDebug(logger, 1, "IPC: Stopping server \"%s\" timed out.", ParameterList().add(name));
+        if (listenerEnded) {
+            stopRequested = false;
+        }
+    } else {
+        logDebug(logger, 1, "IPC: Stopped server \"" + name + "\".");
+    }
+}
+
+} // namespace Vorlix
