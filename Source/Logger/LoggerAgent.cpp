@@ -292,6 +292,7 @@ bool LoggerAgent::openFile(Mode mode)
         }
     } else {
         initIsPending = false;
+        FileUtils::createParentDirectories(current); // a failure shows at the open below
     }
     try {
         file->open(kLogFileAccess);
