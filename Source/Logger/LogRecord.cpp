@@ -9,7 +9,6 @@
 #include "Logger/ParameterList.h"
 
 #include <climits>
-#include <cstdio>
 #include <vector>
 
 namespace Vorlix {
@@ -20,9 +19,7 @@ const char* const kAddressee = "Vorlix";
 
 std::string atLeastTwoDigits(int32_t value)
 {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%02d", static_cast<int>(value));
-    return buffer;
+    return value >= 0 && value < 10 ? "0" + intToString(value) : intToString(value);
 }
 
 // The parameter values of a message that has no catalogue text: type letters dropped, each
@@ -42,12 +39,29 @@ std::string renderParameters(const std::string& parameterText)
     return out;
 }
 
+// The local time text of a record: converting is the dearest part of a line, and a busy log writes
+// many lines in one second. Keyed also by the process-wide default offset, which changes the text.
+std::string localTimeText(const DateTime& time)
+{
+    thread_local int32_t cachedSeconds = -1;
+    thread_local int32_t cachedOffset = 0;
+    thread_local std::string cachedText;
+    const int32_t offset = DateTime::defaultZoneOffset;
+    if (time.seconds() != cachedSeconds || offset != cachedOffset || cachedSeconds < 0) {
+        cachedText = time.toString(false, false, false);
+        cachedSeconds = time.seconds();
+        cachedOffset = offset;
+    }
+    return cachedText;
+}
+
 } // namespace
 
 std::string serialiseRecord(const LogRecord& record)
 {
     const bool debugRecord = record.kind == RECORD_DEBUG;
     std::string text;
+    text.reserve(48 + record.text.size());
     auto field = [&text](const std::string& value) {
         text += value;
         text += RECORD_SEPARATOR;
@@ -161,10 +175,14 @@ std::string formatLogLine(const LogRecord& record, bool found)
     std::string label =
         debugRecord ? "debug-" + intToString(record.debugLevel) : severityName(record.severity);
     padRight(label, 8, ' ');
-    std::string line = label + " ";
+    std::string line;
+    line.reserve(48 + record.text.size());
+    line += label;
+    line += ' ';
 
     try {
-        line += record.time.toString(false, false, false) + " ";
+        line += localTimeText(record.time);
+        line += ' ';
     } catch (const TimeException&) {
         line += "INVALID TIME STAMP  ";
     }

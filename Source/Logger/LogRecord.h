@@ -30,7 +30,7 @@ struct LogRecord {
     int32_t kind = RECORD_DEBUG;
     int32_t application = 0;
     int32_t module = 0;
-    DateTime time;
+    DateTime time{0}; // the front end stamps the present moment
     int32_t severity = 0;
     int32_t debugLevel = 0;
     int32_t messageNumber = NO_MESSAGE;

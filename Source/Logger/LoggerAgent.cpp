@@ -392,16 +392,30 @@ bool LoggerAgent::shouldRotate(uint64_t sizeBytes, const DateTime& now, std::str
     return false;
 }
 
+uint64_t LoggerAgent::currentSize() const
+{
+    // The end of the open file is its size, appends of other processes included; asking the open
+    // handle is far cheaper than a directory search on the path.
+    try {
+        const int64_t end = file->seek(0, 2);
+        if (end >= 0) {
+            return static_cast<uint64_t>(end);
+        }
+    } catch (const Exception&) {
+        // Asked of the path below.
+    }
+    return fileBytes(file->name());
+}
+
 void LoggerAgent::checkRotation()
 {
     if (!fileOpen() || schemeBits == 0) {
         return;
     }
-    const std::string current = file->name();
     std::string note;
     // Asked first without the guard, so that a line that cannot rotate costs no second guard;
     // the answer that counts is the one given under the guard.
-    if (!shouldRotate(fileBytes(current), DateTime(), note)) {
+    if (!shouldRotate(currentSize(), DateTime(), note)) {
         return;
     }
     Monopoly guard(lockName);
@@ -415,7 +429,7 @@ void LoggerAgent::checkRotation()
     state = 1;
     try {
         note.clear();
-        if (shouldRotate(fileBytes(current), DateTime(), note)) {
+        if (shouldRotate(currentSize(), DateTime(), note)) {
             writeLine(note, Mode::GUARDED);
             rotate();
         }

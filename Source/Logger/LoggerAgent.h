@@ -90,6 +90,7 @@ private:
     bool shouldRotate(uint64_t sizeBytes, const DateTime& now, std::string& note) const;
     void rotate();
     bool fileOpen() const;
+    uint64_t currentSize() const;
 
     mutable std::recursive_mutex agentLock;
     CountedHandle<FilePlain> file;

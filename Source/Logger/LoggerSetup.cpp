@@ -42,7 +42,8 @@ bool reconfigure(LoggerSetup& setup)
     }
 
     TimeSpanFields period;
-    setRotationPeriod(conf.getTimeSpan("log.rotation.time", period) == CONF_OK ? TimeSpan(period) : TimeSpan(0));
+    setRotationPeriod(conf.getTimeSpan("log.rotation.time", period) == CONF_OK ? TimeSpan(period)
+                                                                               : TimeSpan(0));
 
     // A missing size with the size bit makes every line rotate: documented, and kept.
     int32_t size = 0;
@@ -101,7 +102,8 @@ bool setupLogger(LoggerSetup& setup)
     try {
         setApplicationName(applicationName(setup.applicationNumber));
         std::string registryDirectory;
-        if (setup.logDirectory.empty() && SystemInfo::getProductString("StartupLogDir", registryDirectory) == 0) {
+        if (setup.logDirectory.empty() &&
+            SystemInfo::getProductString("StartupLogDir", registryDirectory) == 0) {
             setup.logDirectory = registryDirectory;
         }
         FileUtils::normalizeSeparators(setup.logDirectory);
@@ -123,7 +125,8 @@ bool setupLogger(LoggerSetup& setup)
 
         setup.messenger = CountedHandle<LogMessengerIPC>(new LogMessengerIPC);
         setup.messenger->open(setup.logDirectory + setup.logFileName);
-        setup.dispatcher = CountedHandle<LogDispatcher>(new LogDispatcher(setup.applicationNumber, setup.messenger));
+        setup.dispatcher =
+            CountedHandle<LogDispatcher>(new LogDispatcher(setup.applicationNumber, setup.messenger));
         setup.unit = CountedHandle<LoggerUnit>(new LoggerUnit(setup.dispatcher, setup.moduleNumber));
     } catch (...) {
         return false;
