@@ -1,7 +1,7 @@
 # The two commands of a fresh machine:
 #   make demo   - set up, build, and run the programs on the example installation
 #   make test   - set up, build both targets, and run every test under Wine
-.PHONY: all bootstrap build build-x64 build-x86 test demo format clean
+.PHONY: all bootstrap build build-x64 build-x86 test demo bench format clean
 
 all: build
 
@@ -23,6 +23,13 @@ test: build
 
 demo: build-x64
 	@./scripts/demo.sh
+
+# Lines per second through a logger unit beside a raw guard + append + flush loop (not a test).
+BENCH_PREFIX = VORLIX_WINEPREFIX=$(CURDIR)/build/windows-x64/wineprefix
+bench: build-x64
+	@$(BENCH_PREFIX) ./cmake/wine-run.sh --start
+	@cd build/windows-x64 && $(BENCH_PREFIX) ../../cmake/wine-run.sh bin/LogBench.exe 20000; \
+	  status=$$?; $(BENCH_PREFIX) ../../cmake/wine-run.sh --stop; exit $$status
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -8,6 +8,7 @@
 #include "Logger/LogVocabulary.h"
 #include "Logger/ParameterList.h"
 
+#include <chrono>
 #include <climits>
 #include <vector>
 
@@ -56,6 +57,14 @@ std::string localTimeText(const DateTime& time)
 }
 
 } // namespace
+
+DateTime currentTime()
+{
+    const auto count =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    return DateTime(saturateSeconds(static_cast<int64_t>(count)));
+}
 
 std::string serialiseRecord(const LogRecord& record)
 {

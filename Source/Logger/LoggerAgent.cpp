@@ -342,6 +342,7 @@ void LoggerAgent::recomputeSchedule()
 bool LoggerAgent::shouldRotate(uint64_t sizeBytes, const DateTime& now, std::string& note) const
 {
     const int32_t bits = schemeBits;
+    const bool initBit = (bits & ROTATE_INIT) != 0;
     const bool timeBit = (bits & ROTATE_TIME) != 0;
     const bool sizeBit = (bits & ROTATE_SIZE) != 0;
     const bool due = !(nextRotation > now);
@@ -350,15 +351,23 @@ bool LoggerAgent::shouldRotate(uint64_t sizeBytes, const DateTime& now, std::str
     const bool big = static_cast<float>(sizeMiB) >= limit;
     const bool periodSet = periodSeconds > 0;
 
+    bool rotate = false;
+    if (initBit) {
+        rotate = initIsPending && (!timeBit || due) && (!sizeBit || big);
+    } else if (timeBit) {
+        rotate = due ? periodSet && (!sizeBit || big) : periodSet && sizeBit && big;
+    } else if (sizeBit) {
+        rotate = big;
+    }
+    if (!rotate) {
+        return false; // the notes are built only for a rotation: this runs before every line
+    }
+
     std::ostringstream limitText;
     limitText << limit;
     const std::string sizePart = " Size " + std::to_string(sizeMiB) + " >= " + limitText.str();
     const std::string timePart = "Time " + localText(nextRotation) + " <= " + localText(now);
-
-    if ((bits & ROTATE_INIT) != 0) {
-        if (!(initIsPending && (!timeBit || due) && (!sizeBit || big))) {
-            return false;
-        }
+    if (initBit) {
         note = "\nRotate condition(s): Init";
         if (timeBit) {
             note += " AND " + timePart;
@@ -366,30 +375,17 @@ bool LoggerAgent::shouldRotate(uint64_t sizeBytes, const DateTime& now, std::str
         if (sizeBit) {
             note += " AND" + sizePart;
         }
-        return true;
-    }
-    if (timeBit) {
-        if (!due) {
-            if (!(periodSet && sizeBit && big)) {
-                return false;
-            }
-            note = "\nRotate condition(s):" + sizePart;
-            return true;
-        }
-        if (!(periodSet && (!sizeBit || big))) {
-            return false;
-        }
+    } else if (timeBit && !due) {
+        note = "\nRotate condition(s):" + sizePart;
+    } else if (timeBit) {
         note = "\nRotate condition(s): " + timePart;
         if (sizeBit) {
             note += " AND" + sizePart;
         }
-        return true;
-    }
-    if (sizeBit && big) {
+    } else {
         note = "\nRotate condition: Size" + std::to_string(sizeMiB) + " >= " + limitText.str();
-        return true;
     }
-    return false;
+    return true;
 }
 
 uint64_t LoggerAgent::currentSize() const
@@ -415,7 +411,7 @@ void LoggerAgent::checkRotation()
     std::string note;
     // Asked first without the guard, so that a line that cannot rotate costs no second guard;
     // the answer that counts is the one given under the guard.
-    if (!shouldRotate(currentSize(), DateTime(), note)) {
+    if (!shouldRotate(currentSize(), currentTime(), note)) {
         return;
     }
     Monopoly guard(lockName);
@@ -429,7 +425,7 @@ void LoggerAgent::checkRotation()
     state = 1;
     try {
         note.clear();
-        if (shouldRotate(currentSize(), DateTime(), note)) {
+        if (shouldRotate(currentSize(), currentTime(), note)) {
             writeLine(note, Mode::GUARDED);
             rotate();
         }

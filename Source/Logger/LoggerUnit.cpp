@@ -6,7 +6,6 @@
 #include "Foundation/StringUtils.h"
 
 #include <atomic>
-#include <chrono>
 #include <utility>
 
 namespace Vorlix {
@@ -15,16 +14,6 @@ namespace {
 
 std::atomic<int32_t> debugLevelThreshold{5};
 std::atomic<int32_t> severityLevelThreshold{0};
-
-// The present moment in whole seconds. The runtime's time() costs more than a microsecond per call
-// under Wine, a good part of a log line; the standard clock reads the same instant for far less.
-DateTime now()
-{
-    const auto count =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    return DateTime(saturateSeconds(static_cast<int64_t>(count)));
-}
 
 } // namespace
 
@@ -95,7 +84,7 @@ bool LoggerUnit::debug(int32_t level, const std::string& text)
     LogRecord record;
     record.kind = RECORD_DEBUG;
     record.module = module;
-    record.time = now();
+    record.time = currentTime();
     record.debugLevel = level;
     record.text = text;
     return dispatcher->deliver(std::move(record));
@@ -128,7 +117,7 @@ bool LoggerUnit::catalogued(int32_t severity, int32_t messageNumber, const std::
         LogRecord record;
         record.kind = RECORD_CATALOGUED;
         record.module = module;
-        record.time = now();
+        record.time = currentTime();
         record.severity = severity;
         record.messageNumber = messageNumber;
         record.text = parameterText;
