@@ -6,6 +6,7 @@
 #include "Logger/LoggerAgent.h"
 #include "Logger/LogRecord.h"
 
+#include "File/FileFaults.h"
 #include "File/FileOps.h"
 #include "Foundation/StringUtils.h"
 #include "Foundation/SystemInfo.h"
@@ -257,6 +258,33 @@ TEST_F(LoggerAgentTest, WriteWithoutPathOrAfterFileVanishesFromDirectory)
     EXPECT_TRUE(agent.open(dir.file("missing\\deeper\\y.log")));
     EXPECT_TRUE(agent.write("parents are created")) << "the log directory is made on first use";
     EXPECT_NE(readAll(dir.file("missing\\deeper\\y.log")).find("parents are created\r\n"), std::string::npos);
+}
+
+TEST_F(LoggerAgentTest, AFailedWriteIsReportedAndLoggingGoesOnAfterIt)
+{
+    LoggerAgent agent;
+    agent.open(log);
+    ASSERT_TRUE(agent.write("before"));
+    {
+        FileFaults::Plan full;
+        full.pathEndsWith = "x.log";
+        full.writeBudget = 0;
+        FileFaults::ScopedPlan diskFull(full);
+        EXPECT_FALSE(agent.write("lost on a full disk"));
+    }
+    {
+        FileFaults::Plan failingFlush;
+        failingFlush.pathEndsWith = "x.log";
+        failingFlush.failFlush = true;
+        FileFaults::ScopedPlan flushFails(failingFlush);
+        EXPECT_FALSE(agent.write("not flushed"));
+    }
+    EXPECT_TRUE(agent.write("after")) << "a disk that has room again takes lines again";
+    EXPECT_TRUE(agent.write("and more"));
+    const std::string text = readAll(log);
+    EXPECT_NE(text.find("before\r\n"), std::string::npos);
+    EXPECT_NE(text.find("after\r\nand more\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("lost on a full disk"), std::string::npos);
 }
 
 TEST_F(LoggerAgentTest, OpenOnAnotherPathMovesTheLog)
