@@ -11,6 +11,7 @@
 #include "Foundation/StringUtils.h"
 #include "Foundation/SystemInfo.h"
 
+#include "LogTestSupport.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 
@@ -30,11 +31,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class FixedZone : public ::testing::Environment {
-public:
-    void SetUp() override { _putenv("TZ=VLX-2"); }
-};
-const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new FixedZone);
+const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new LogTest::FixedZone);
 
 const char* const kChildVariable = "VORLIX_LOGGER_CHILD";
 const char* const kApp = "VlxAgentTest";
@@ -42,15 +39,9 @@ const std::string kMiB(1 << 20, 'z');
 // The local stamp of an archive whose file was opened at 2008-03-02T12:03:09Z.
 const char* const kOpenedUtc = "20080302T120309Z";
 const char* const kOpenedLocal = "20080302T140309";
-const char* const kTimeRe = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d";
+const char* const kTimeRe = LogTest::kTimePattern;
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using LogTest::readAll;
 
 std::string product(const std::string& name)
 {
@@ -61,12 +52,7 @@ std::string product(const std::string& name)
 
 void deleteProductValues()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SystemInfo::productKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        RegDeleteValueA(key, (std::string(kApp) + "LogOpened").c_str());
-        RegDeleteValueA(key, (std::string(kApp) + "LogCounter").c_str());
-        RegCloseKey(key);
-    }
+    LogTest::deleteProductValues({std::string(kApp) + "LogOpened", std::string(kApp) + "LogCounter"});
 }
 
 void resetSettings()

@@ -12,6 +12,7 @@
 #include "Foundation/SystemInfo.h"
 #include "IPC/IPCMessage.h"
 
+#include "LogTestSupport.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 
@@ -30,21 +31,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class FixedZone : public ::testing::Environment {
-public:
-    void SetUp() override { _putenv("TZ=VLX-2"); }
-};
-const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new FixedZone);
+const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new LogTest::FixedZone);
 
-const char* const kStamp = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d";
+const char* const kStamp = LogTest::kTimePattern;
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using LogTest::readAll;
 
 // The log lines of a file, without the agent's notes.
 std::vector<std::string> recordLines(const std::string& path)
@@ -64,16 +55,7 @@ std::vector<std::string> recordLines(const std::string& path)
     return lines;
 }
 
-void deleteProductValues(std::initializer_list<const char*> names)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, SystemInfo::productKey, 0, KEY_WRITE, &key) == ERROR_SUCCESS) {
-        for (const char* name : names) {
-            RegDeleteValueA(key, name);
-        }
-        RegCloseKey(key);
-    }
-}
+using LogTest::deleteProductValues;
 
 void resetProcessSettings()
 {
