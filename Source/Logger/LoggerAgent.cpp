@@ -25,8 +25,8 @@ std::atomic<int32_t> schemeBits{0};
 std::atomic<int32_t> periodSeconds{0};
 std::atomic<uint32_t> sizeLimitMiB{10};
 std::atomic<bool> initIsPending{true};
-std::atomic<int32_t> seenPeriodSeconds{0};
-std::atomic<uint32_t> seenSizeLimitMiB{10};
+// Advanced by forgetSeenRotationSettings: every agent then recomputes its schedule at its next line.
+std::atomic<uint32_t> settingsGeneration{0};
 
 std::mutex namesLock; // guards the two texts below
 std::string appName = "core";
@@ -144,13 +144,13 @@ std::string applicationName()
 
 void forgetSeenRotationSettings()
 {
-    seenPeriodSeconds = 0;
-    seenSizeLimitMiB = 0;
+    ++settingsGeneration;
 }
 
 LoggerAgent::LoggerAgent() : nextRotation(DateTime::MAX)
 {
     sizeLimitMiB = 10;
+    seenGeneration = settingsGeneration.load();
 }
 
 LoggerAgent::~LoggerAgent()
@@ -244,9 +244,13 @@ bool LoggerAgent::writeLine(const std::string& line, Mode mode)
     if (file.isNull()) {
         return false;
     }
-    if (periodSeconds != seenPeriodSeconds || sizeLimitMiB != seenSizeLimitMiB) {
-        seenPeriodSeconds = periodSeconds.load();
-        seenSizeLimitMiB = sizeLimitMiB.load();
+    // Each agent notices changes for itself: with one remembered pair per process, only the first
+    // agent to write after a change would see it.
+    if (periodSeconds != seenPeriod || sizeLimitMiB != seenSizeLimit ||
+        settingsGeneration != seenGeneration) {
+        seenPeriod = periodSeconds.load();
+        seenSizeLimit = sizeLimitMiB.load();
+        seenGeneration = settingsGeneration.load();
         recomputeSchedule();
     }
     // Other threads of this process wait on the agent lock, so only this thread's own notes can

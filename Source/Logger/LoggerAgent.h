@@ -42,8 +42,8 @@ void setInitPending(bool pending);
 bool initPending();
 void setApplicationName(const std::string& name);
 std::string applicationName();
-// Forgets the period and size limit last seen by the agents, so the schedule is computed afresh
-// at the next line.
+// Makes every agent compute its schedule afresh at its next line, as if it had never seen the
+// period and size limit.
 void forgetSeenRotationSettings();
 
 class LoggerAgent : public LogSink {
@@ -101,6 +101,10 @@ private:
     std::atomic<float> sizeFactor{1.0f};
     int32_t scheduleBase = 0;
     bool scheduleReady = false;
+    // The period and size limit as they were when the schedule was last computed.
+    int32_t seenPeriod = 0;
+    uint32_t seenSizeLimit = 0;
+    uint32_t seenGeneration = 0;
 };
 
 } // namespace Vorlix

@@ -397,6 +397,25 @@ TEST_F(LoggerAgentTest, TimeScheduleFallsOnLocalMidnight)
     EXPECT_EQ(agent.nextRotationTime().toString(false, false, false).substr(10), "T00:00:00");
 }
 
+TEST_F(LoggerAgentTest, EveryAgentNoticesAChangedPeriod)
+{
+    LoggerAgent first;
+    LoggerAgent second;
+    setRotationScheme(ROTATE_TIME);
+    setRotationPeriod(TimeSpan(86400));
+    first.open(log);
+    second.open(dir.file("y.log"));
+    ASSERT_TRUE(first.write("a"));
+    ASSERT_TRUE(second.write("a"));
+    const int32_t daily = second.nextRotationTime().seconds();
+    setRotationPeriod(TimeSpan(3600));
+    ASSERT_TRUE(first.write("b"));
+    ASSERT_TRUE(second.write("b"));
+    EXPECT_NE(second.nextRotationTime().seconds(), daily) << "the second agent to write sees the change too";
+    EXPECT_EQ((second.nextRotationTime().seconds() + 7200) % 3600, 0);
+    EXPECT_EQ(first.nextRotationTime().seconds(), second.nextRotationTime().seconds());
+}
+
 TEST_F(LoggerAgentTest, TimeRotationWhenDue)
 {
     LoggerAgent agent;
