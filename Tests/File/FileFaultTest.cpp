@@ -5,6 +5,7 @@
 #include "File/FileBase.h"
 #include "File/FileFaults.h"
 
+#include "FileCodes.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -16,16 +17,6 @@ using namespace Vorlix;
 using namespace TestSupport;
 
 namespace {
-
-int32_t codeOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const FileException& e) {
-        return e.code();
-    }
-    return -1;
-}
 
 // Larger than the stream's buffer, so a budget in the middle is crossed by a real hand-over.
 std::string newContent()

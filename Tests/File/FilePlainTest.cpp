@@ -1,6 +1,7 @@
 #include "File/FileBase.h"
 #include "File/FileFaults.h"
 
+#include "FileCodes.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,20 +15,6 @@
 
 using namespace Vorlix;
 using namespace TestSupport;
-
-namespace {
-
-int32_t codeOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const FileException& e) {
-        return e.code();
-    }
-    return -1;
-}
-
-} // namespace
 
 TEST(FilePlain, AccessCombinations)
 {
