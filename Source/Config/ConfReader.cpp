@@ -77,7 +77,9 @@ void ConfReader::buildTree(const std::string& fileName)
         file.open(FILE_READ);
         const uint32_t size = file.size();
         // A short read would parse a cut-off file as if it were whole.
-        if (!file.read(content, size)) {
+        // The size from the directory is 32 bits: a larger file, or one that grew since, does
+        // not end where the read did.
+        if (!file.read(content, size) || !file.eof()) {
             VORLIX_THROW(FileException, FL_READ, fileName);
         }
         file.close();

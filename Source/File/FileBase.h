@@ -9,13 +9,17 @@
 // - close commits the working copy only when every write, flush and the closing hand-over of the
 //   access succeeded. Otherwise it throws the working copy away, leaves the file as it was and
 //   throws FL_WRITE (a write or flush had failed) or FL_CANNOT_CLOSE (the closing hand-over
-//   failed). Direct writes (FILE_DIRECT, FILE_NOLOCK) cannot be taken back: the bytes that reached
-//   the file stay, and close throws all the same.
+//   failed). Direct writes (FILE_DIRECT, FILE_NOLOCK) cannot be taken back: a failed write is
+//   reported where it happens, the bytes that reached the file stay, and the access goes on (a
+//   log keeps appending); close then throws only for a failure of its own.
 // - The destructor commits an open working copy only when nothing failed and no exception is
 //   unwinding past it that was not already in flight when it was opened; otherwise it discards.
 // - Every write access creates a missing file: FILE_READ | FILE_WRITE (with or without
 //   FILE_CREATE) on a missing path starts from an empty file instead of failing.
-// - A working copy left behind by an earlier crash is removed before a new access uses it; the
+// - The working copy is prepared only while this access holds the lock file, so a writer that
+//   loses the race for the lock never touches the winner's working copy.
+// - A working copy left behind by an earlier crash (or by a close that failed with FL_RENAME) is
+//   removed before a new access uses it; the
 //   copy of the file onto the working copy is checked (FL_CANNOT_COPY), and skipped when the
 //   access starts from an empty file anyway.
 // - Each open starts from a fresh per-access state (locked, failed, file existed); nothing is

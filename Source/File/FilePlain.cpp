@@ -41,7 +41,7 @@ FilePlain::~FilePlain()
         } else {
             close();
         }
-    } catch (const Exception&) {
+    } catch (...) {
         // A destructor cannot report; the working copy stays on disk when the replacement failed.
     }
 }
@@ -114,24 +114,36 @@ void FilePlain::open(uint16_t access)
             lock.reset();
             VORLIX_THROW(FileException, FL_IS_LOCKED, fileName);
         }
+        // The working copy is prepared only once the lock file is ours: a writer that lost the
+        // race for the lock must never touch the winner's working copy.
         const bool direct = (access & FILE_DIRECT) != 0;
-        if (!direct) {
+        int32_t prepareFailure = FL_NONE;
+        std::string prepareText;
+        bool prepared = false;
+        const auto prepare = [&]() {
             try {
-                prepareWorkCopy(existed, startsEmpty);
-            } catch (FileException& e) {
-                lock.reset();
-                VORLIX_RETHROW(e);
+                prepareWorkCopy(FileOps::exists(fileName), startsEmpty);
+                prepared = true;
+                return true;
+            } catch (const FileException& e) {
+                prepareFailure = e.code();
+                prepareText = e.text();
+                return false;
             }
+        };
+        if (!lock->lock(lockPeriod, !direct, direct ? std::function<bool()>() : prepare)) {
+            if (prepared) {
+                FileUtils::removeFile(workCopyPath(), true); // ours: the lock was held meanwhile
+            }
+            lock.reset();
+            if (prepareFailure != FL_NONE) {
+                VORLIX_THROW(FileException, prepareFailure, prepareText);
+            }
+            VORLIX_THROW(FileException, FL_CANNOT_LOCK, fileName);
+        }
+        if (!direct) {
             target = workCopyPath();
             usingWorkCopy = true;
-        }
-        if (!lock->lock(lockPeriod, !direct)) {
-            if (usingWorkCopy) {
-                FileUtils::removeFile(workCopyPath(), true);
-            }
-            usingWorkCopy = false;
-            lock.reset();
-            VORLIX_THROW(FileException, FL_CANNOT_LOCK, fileName);
         }
         lockedAccess = true;
         pathWasNew = !lock->originalExisted();
@@ -265,7 +277,7 @@ void FilePlain::writeFailed()
 {
     // Only a write that reached the file and failed taints the access; a refusal (closed object,
     // read-only access) changed nothing.
-    if (stream.lastError() == 9) {
+    if (stream.lastError() == 9 && usingWorkCopy) {
         accessFailed = true;
     }
     VORLIX_THROW(FileException, FL_WRITE, streamErrorText());
@@ -360,7 +372,7 @@ bool FilePlain::flush()
 {
     checkWritable();
     if (!stream.flush()) {
-        accessFailed = true;
+        accessFailed = usingWorkCopy;
         VORLIX_THROW(FileException, FL_FLUSH, fileName);
     }
     return true;

@@ -93,7 +93,7 @@ std::string LockFile::makeId()
     return id;
 }
 
-bool LockFile::lock(const TimeSpan& period, bool original)
+bool LockFile::lock(const TimeSpan& period, bool original, const std::function<bool()>& whileLocked)
 {
     created = DateTime();
     expires = created + period;
@@ -124,6 +124,11 @@ bool LockFile::lock(const TimeSpan& period, bool original)
         return false;
     }
     exclusive.close();
+    if (whileLocked && !whileLocked()) {
+        lockStream.close();
+        FileOps::deleteFile(lockPath());
+        return false;
+    }
     if (original) {
         // Held in append mode: a missing file is created empty, an existing one keeps its content.
         if (!originalStream.open(path, 6)) {

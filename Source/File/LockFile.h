@@ -13,6 +13,7 @@
 #include "Time/DateTime.h"
 #include "Time/TimeSpan.h"
 
+#include <functional>
 #include <random>
 #include <string>
 
@@ -31,8 +32,11 @@ public:
     bool originalExisted() const { return existedBefore; }
 
     // Takes the lock for `period`; refused while held, or when another writer created the lock
-    // file first (it is created exclusively).
-    bool lock(const TimeSpan& period, bool original);
+    // file first (it is created exclusively). `whileLocked`, when given, runs once the lock file
+    // is ours and before the locked file itself is held open: the place for work on the file
+    // that no other writer may see half done and that an open hold would block (copying it).
+    // When it answers false the lock is given up again and lock answers false.
+    bool lock(const TimeSpan& period, bool original, const std::function<bool()>& whileLocked = {});
     // Releases this object's lock, or removes another holder's expired one.
     bool unlock();
     // Lets go of the locked file itself (original form) while the lock file stays, so that the

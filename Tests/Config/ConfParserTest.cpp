@@ -199,6 +199,33 @@ TEST_F(ConfParser, KeepsOrReplacesTheTreeAcrossBuilds)
     EXPECT_EQ(log().size(), 3u);
 }
 
+// The directory reports only the low 32 bits of a file's size. A file a little past 4 GiB
+// must not be read as its first few bytes and reported as a whole parse.
+TEST_F(ConfParser, DoesNotParseTheHeadOfAFilePastFourGiBAsTheWholeFile)
+{
+    const std::string path = dir.file("huge.conf");
+    {
+        Vorlix::FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        const std::string head = "a()=x{}";
+        const std::string tail = "b()=y{}";
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), head.data(), static_cast<DWORD>(head.size()), &written, nullptr));
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(1) << 32; // sparse on the host: no 4 GiB is written
+        ASSERT_TRUE(SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(WriteFile(file.get(), tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr));
+    }
+    recorder->clear();
+    reader->buildTree(path);
+    const std::vector<std::string> lines = log();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back(), "D2 ConfReader: DOM tree built.")
+        << "only the first 7 of 4294967303 bytes were parsed; tree: " << tree();
+    EXPECT_NE(tree(), "Root()[]{a()[x]{}}");
+}
+
 TEST_F(ConfParser, LogsItsLifeCycle)
 {
     reader.reset();

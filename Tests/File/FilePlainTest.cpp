@@ -1,28 +1,20 @@
 #include "File/FileBase.h"
+#include "File/FileFaults.h"
 
+#include "FileCodes.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
+#include <thread>
 
 using namespace Vorlix;
 using namespace TestSupport;
-
-namespace {
-
-int32_t codeOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const FileException& e) {
-        return e.code();
-    }
-    return -1;
-}
-
-} // namespace
 
 TEST(FilePlain, AccessCombinations)
 {
@@ -322,4 +314,93 @@ TEST(FilePlain, ReadWriteCreatesAMissingFile)
         EXPECT_EQ(fileExists(path), (c.flags & FILE_NOLOCK) != 0)
             << "a locked access removes the file it created; an unlocked one leaves the path alone";
     }
+}
+
+TEST(FilePlainConcurrent, TwoAppendingWritersKeepEveryCommittedLine)
+{
+    // Each writer appends one line per access through the working copy and retries while the
+    // other holds the lock. Every access whose close succeeded must still be in the file.
+    TempDir dir;
+    const std::string path = dir.file("shared.txt");
+    writeBytes(path, "");
+    std::atomic<int> committed{0};
+    std::atomic<int> unexpected{0};
+    std::atomic<int> lastUnexpected{0};
+    auto writer = [&](int id) {
+        for (int n = 0; n < 40; ++n) {
+            for (int attempt = 0; attempt < 2000; ++attempt) {
+                FilePlain file(path);
+                const int32_t code = codeOf([&] { file.open(FILE_WRITE | FILE_APPEND); });
+                if (code == FL_IS_LOCKED || code == FL_CANNOT_LOCK || code == FL_CANNOT_OPEN ||
+                    code == FL_CANNOT_COPY) {
+                    continue;
+                }
+                if (code != -1) {
+                    lastUnexpected = code;
+                    ++unexpected;
+                    break;
+                }
+                const int32_t closing = codeOf([&] {
+                    file.write("w" + std::to_string(id) + "-" + std::to_string(n) + "\n");
+                    file.close();
+                });
+                if (closing == -1) {
+                    ++committed;
+                } else {
+                    lastUnexpected = closing;
+                    ++unexpected;
+                }
+                break;
+            }
+        }
+    };
+    std::thread a(writer, 1);
+    std::thread b(writer, 2);
+    a.join();
+    b.join();
+    const std::string content = readBytes(path);
+    const auto lines = std::count(content.begin(), content.end(), '\n');
+    EXPECT_EQ(unexpected.load(), 0) << "last code " << lastUnexpected.load();
+    EXPECT_EQ(lines, committed.load()) << "committed appends were lost";
+}
+
+TEST(FilePlainDirect, DirectAppendRecoversFromAPassingWriteFailure)
+{
+    // The log file's access (write, create, append, direct, no lock) stays open for many lines.
+    // One line that could not be written is reported; the lines after it land, and closing the
+    // file then reports nothing more.
+    TempDir dir;
+    const std::string path = dir.file("log.txt");
+    FilePlain file(path);
+    file.open(FILE_WRITE | FILE_CREATE | FILE_APPEND | FILE_DIRECT | FILE_NOLOCK);
+    file.writeLine("one");
+    {
+        FileFaults::Plan full;
+        full.pathEndsWith = "log.txt";
+        full.writeBudget = 0;
+        const FileFaults::ScopedPlan plan(full);
+        EXPECT_EQ(codeOf([&] { file.writeLine("lost"); }), FL_WRITE);
+    }
+    file.writeLine("two");
+    EXPECT_EQ(codeOf([&] { file.close(); }), -1) << "close repeats a failure already reported";
+    EXPECT_EQ(readBytes(path), "one\ntwo\n");
+}
+
+TEST(FilePlainDirect, DirectWriterUnwindingKeepsWhatReachedTheFile)
+{
+    // A direct, locked access to a new file: the lines written and flushed are on disk. An
+    // exception that passes the object must not delete them.
+    TempDir dir;
+    const std::string path = dir.file("direct.txt");
+    try {
+        FilePlain file(path);
+        file.open(FILE_WRITE | FILE_APPEND | FILE_DIRECT);
+        file.writeLine("kept");
+        file.flush();
+        ASSERT_EQ(readBytes(path), "kept\n");
+        throw std::runtime_error("caller fails elsewhere");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_TRUE(fileExists(path)) << "flushed direct writes were deleted by the destructor";
+    EXPECT_FALSE(fileExists(path + ".lock"));
 }

@@ -355,3 +355,20 @@ TEST_F(ServerFixture, NameAlreadyServedElsewhere)
     server->stop();
     EXPECT_TRUE(recorder->has(1, "IPC: Stopped server \"" + name + "\"."));
 }
+
+// A server destroyed right after it was made: the listener may not have its message queue yet, so
+// the destroy message cannot be posted and the thread job ends the listener by force, wherever it
+// is (inside the heap, holding a copy of the logger). It must still end politely and let go of
+// everything it holds.
+TEST_F(ServerFixture, DestroyedRightAfterConstructionStillEndsPolitely)
+{
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        const std::string serverName = uniqueServer("quick") + "_" + std::to_string(round);
+        recorder = Vorlix::CountedHandle<RecordingDispatcher>(new RecordingDispatcher);
+        server = std::make_unique<IPCServer>(serverName, recorder, recordingHandler);
+        server.reset();
+        EXPECT_TRUE(recorder->has(1, "IPC: Exitited IPC listener.")) << "the listener was ended by force";
+        EXPECT_EQ(recorder.useCount(), 1) << "a killed listener leaks its logger unit";
+    }
+}

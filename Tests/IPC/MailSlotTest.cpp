@@ -229,3 +229,29 @@ TEST(MailSlot, ThreadsSharingOneSender)
     EXPECT_TRUE(all) << seen;
     EXPECT_EQ(failures, std::vector<int>(kThreads, 0));
 }
+
+// A client kept across a restart of its server: while the server is gone its sends fail, and once
+// the server is back they arrive again. A send that "succeeds" into a mailslot nobody reads any
+// more loses the message and tells the caller it was delivered.
+TEST(MailSlot, ClientReusedAcrossARestartOfItsServer)
+{
+    const std::string name = uniqueSlot("restart");
+    Vorlix::IPCClient client(name);
+    auto receiver = std::make_unique<MailSlot>(Vorlix::IPC_RECEIVER, name);
+    ASSERT_TRUE(client.send("COMMAND", "", "first", ""));
+    EXPECT_EQ(drain(*receiver).size(), 1u);
+
+    receiver.reset();
+    EXPECT_FALSE(client.send("COMMAND", "", "while gone", "")) << "nobody owns the mailslot";
+
+    try {
+        receiver = std::make_unique<MailSlot>(Vorlix::IPC_RECEIVER, name);
+    } catch (const IPCException& caught) {
+        FAIL() << "the server cannot come back while the kept client holds the old mailslot: "
+               << caught.fullText();
+    }
+    EXPECT_TRUE(client.send("COMMAND", "", "after restart", ""));
+    const auto received = drain(*receiver);
+    ASSERT_EQ(received.size(), 1u) << "the message sent after the restart arrives";
+    EXPECT_EQ(Vorlix::cutMessage(received.front()).text, "after restart");
+}

@@ -23,6 +23,8 @@ namespace {
 
 std::atomic<IPCHandler> messageHandler{nullptr};
 std::atomic<bool> stopRequested{false};
+// Set once the listener's message queue exists: before that a destroy message cannot be posted.
+std::atomic<bool> listenerQueueReady{false};
 
 constexpr uint32_t POLL_INTERVAL_MS = 1000;
 // The pause between polls is cut into these steps, so a stop request is seen without waiting for
@@ -211,11 +213,21 @@ uint32_t listen(void* argument)
     // Create the thread's message queue now, so the owner's destroy message can always be posted.
     MSG message{};
     PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    listenerQueueReady = true;
     try {
         return runListener(logger, name);
     } catch (...) {
         logDebug(logger, 1, "IPC: Listener failed: " + caughtText());
         return static_cast<uint32_t>(-1);
+    }
+}
+
+bool listenerEnded(const CountedHandle<ThreadInstance>& listener)
+{
+    try {
+        return listener.isNull() || listener->getStatus() != JOB_RUNNING;
+    } catch (const JobException&) {
+        return true;
     }
 }
 
@@ -232,6 +244,7 @@ IPCServer::IPCServer(const std::string& nameToUse, CountedHandle<LogDispatcher> 
     messageHandler = handler;
     // A stop that timed out before must not make this server's listener end at once.
     stopRequested = false;
+    listenerQueueReady = false;
     try {
         std::unique_ptr<ListenerStart> start(new ListenerStart{logger, name});
         listener = CountedHandle<ThreadInstance>(new ThreadInstance(listen, start.get()));
@@ -251,6 +264,12 @@ IPCServer::IPCServer(const std::string& nameToUse, CountedHandle<LogDispatcher> 
 IPCServer::~IPCServer()
 {
     try {
+        // A listener that has not yet made its message queue would miss the destroy message and
+        // be ended by force, holding whatever it held: give it a bounded moment to get there.
+        for (uint32_t waited = 0; waited < STOP_WAIT_MS && !listenerQueueReady && !listenerEnded(listener);
+             waited += WAKE_STEP_MS) {
+            Timer::sleep(WAKE_STEP_MS);
+        }
         if (!listener.isNull()) {
             listener->stop();
         }
@@ -265,21 +284,17 @@ IPCServer::~IPCServer()
 void IPCServer::stop()
 {
     stopRequested = true;
-    bool listenerEnded = false;
+    bool ended = false;
     for (uint32_t waited = 0; stopRequested && waited < STOP_WAIT_MS; waited += WAKE_STEP_MS) {
-        try {
-            listenerEnded = listener.isNull() || listener->getStatus() != JOB_RUNNING;
-        } catch (const JobException&) {
-            listenerEnded = true;
-        }
-        if (listenerEnded) {
+        if (listenerEnded(listener)) {
+            ended = true;
             break; // gone without clearing the flag: its mailslot could not be created
         }
         Timer::sleep(WAKE_STEP_MS);
     }
     if (stopRequested) {
         logDebug(logger, 1, "IPC: Stopping server \"%s\" timed out.", ParameterList().add(name));
-        if (listenerEnded) {
+        if (ended) {
             stopRequested = false;
         }
     } else {

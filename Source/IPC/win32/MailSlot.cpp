@@ -150,8 +150,11 @@ bool MailSlot::send(const std::string& text)
         error = ERROR_WRITE_FAULT;
     }
     const bool released = writeLock->release();
+    // Wine: an open writer handle keeps a mailslot and its name alive after its server closed it,
+    // so a kept handle would write into a mailslot that no one reads and make the server's
+    // restart fail with "already exists". Every send opens the mailslot anew.
+    closeHandle();
     if (error != ERROR_SUCCESS) {
-        closeHandle(); // the next send opens the mailslot again
         std::string detail = "Error " + std::to_string(error);
         if (error == ERROR_NETWORK_UNREACHABLE) {
             detail += " - No network";
