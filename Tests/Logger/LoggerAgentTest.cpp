@@ -650,6 +650,17 @@ TEST_F(LoggerAgentTest, FourProcessesAppendToOneFile)
         EXPECT_EQ(code, 0u) << "a child dropped lines";
     }
     expectEveryLineOnce(dir.path, tags, kThreads, kLines);
+    // About 2.7 MiB at a 1 MiB limit: rotations were tried between the lines. While other
+    // processes hold the file open its rename fails, and each attempt leaves its error note.
+    int attempts = 0;
+    for (const DirEntry& e : FileUtils::listDirectory(dir.path, "x*.log")) {
+        const std::string text = readAll(dir.file(e.name));
+        for (size_t at = text.find("Rotation process started"); at != std::string::npos;
+             at = text.find("Rotation process started", at + 1)) {
+            ++attempts;
+        }
+    }
+    EXPECT_GE(attempts, 1);
 }
 
 } // namespace
