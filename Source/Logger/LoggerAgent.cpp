@@ -57,24 +57,6 @@ bool acquireGuard(Monopoly& guard, int tries, int pauseMs)
     return false;
 }
 
-// A line waits for its file's guard no longer than kLineTries pauses of kLinePauseMs in all, but
-// asks far more often: a writer that asked only every 50 ms would lose the name to writers of
-// other processes that release it and take it again at once, and drop its line after 2 s.
-bool acquireLineGuard(Monopoly& guard)
-{
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::milliseconds(LoggerAgent::kLineTries * LoggerAgent::kLinePauseMs);
-    for (;;) {
-        if (guard.acquire()) {
-            return true;
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-}
-
 std::string guardNameFor(const std::string& path)
 {
     std::string name = FileUtils::fileNamePart(path);
@@ -262,7 +244,7 @@ bool LoggerAgent::writeLine(const std::string& line, Mode mode)
         return false;
     }
     Monopoly guard(lockName);
-    if (mode != Mode::GUARDED && !acquireLineGuard(guard)) {
+    if (mode != Mode::GUARDED && !acquireGuard(guard, kLineTries, kLinePauseMs)) {
         return false; // the line is dropped
     }
     try {

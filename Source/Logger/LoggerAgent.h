@@ -48,7 +48,7 @@ void forgetSeenRotationSettings();
 
 class LoggerAgent : public LogSink {
 public:
-    // Bounds of the guard waits: a line waits at most kLineTries * kLinePauseMs for its guard.
+    // Bounds of the guard waits: a line asks kLineTries times, kLinePauseMs apart, then is dropped.
     static constexpr int kLineTries = 40;
     static constexpr int kLinePauseMs = 50;
     static constexpr int kCheckTries = 50;
