@@ -8,6 +8,8 @@
 #include "Foundation/Exception.h"
 #include "Foundation/StringUtils.h"
 
+#include "LogTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,12 +18,7 @@ using namespace Vorlix;
 
 namespace {
 
-// "VLX-2" is two hours east of Greenwich without daylight saving, set before the first DateTime.
-class FixedZone : public ::testing::Environment {
-public:
-    void SetUp() override { _putenv("TZ=VLX-2"); }
-};
-const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new FixedZone);
+const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new LogTest::FixedZone);
 
 const std::string FS = "\x1C";
 const std::string PS = "\x1A";
