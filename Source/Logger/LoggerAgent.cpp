@@ -67,14 +67,28 @@ std::string guardNameFor(const std::string& path)
 
 } // namespace
 
+namespace {
+
+// A schedule is only ever computed while the time bit is set: when it appears, every agent must
+// compute one at its next line, also when period and size limit stayed as they were.
+void noticeTimeBit(int32_t before, int32_t after)
+{
+    if ((after & ROTATE_TIME) != 0 && (before & ROTATE_TIME) == 0) {
+        ++settingsGeneration;
+    }
+}
+
+} // namespace
+
 void setRotationScheme(int32_t bits)
 {
-    schemeBits = bits;
+    noticeTimeBit(schemeBits.exchange(bits), bits);
 }
 
 void addRotationScheme(int32_t bits)
 {
-    schemeBits |= bits;
+    const int32_t before = schemeBits.fetch_or(bits);
+    noticeTimeBit(before, before | bits);
 }
 
 int32_t rotationScheme()
@@ -285,25 +299,26 @@ bool LoggerAgent::openFile(Mode mode)
     } catch (const Exception&) {
         return false;
     }
-    // The schedule of this file is in place before its first note asks whether to rotate.
-    if (!scheduleReady) {
-        recomputeSchedule();
-        scheduleReady = true;
+    // The schedule of this file is in place before its first note asks whether to rotate: the
+    // first boundary after the opening time, also when it is already past, so that a file whose
+    // period ended while nothing was written rotates at once (init and time alike).
+    scheduleBase = openedTime.seconds();
+    recomputeSchedule(false);
+    scheduleReady = true;
+    if (state == 0 && mode != Mode::GUARDED) {
+        writeLine("\r\nOpened log file \"" + FileUtils::fileNamePart(current) +
+                      "\". Time: " + localText(DateTime()) + "\r\n",
+                  Mode::ORDINARY);
     }
     if (!existed) {
         SystemInfo::setProductString(prefix + "LogOpened", openedTime.toString(true, true, false));
     }
     scheduleBase = openedTime.seconds();
     recomputeSchedule();
-    if (state == 0 && mode != Mode::GUARDED) {
-        writeLine("\r\nOpened log file \"" + FileUtils::fileNamePart(current) +
-                      "\". Time: " + localText(DateTime()) + "\r\n",
-                  Mode::ORDINARY);
-    }
     return fileOpen();
 }
 
-void LoggerAgent::recomputeSchedule()
+void LoggerAgent::recomputeSchedule(bool notInThePast)
 {
     if ((schemeBits & ROTATE_TIME) == 0) {
         return;
@@ -319,7 +334,7 @@ void LoggerAgent::recomputeSchedule()
     // would take up to 2^31 rounds of adding, and never end where the sum saturates.
     const int64_t now = DateTime().seconds();
     int64_t next = nextRotation.seconds();
-    if (next < now) {
+    if (notInThePast && next < now) {
         next += ((now - next + p - 1) / p) * p;
     }
     nextRotation.setSeconds(saturateSeconds(next));

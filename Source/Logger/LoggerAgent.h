@@ -84,7 +84,8 @@ private:
     bool writeLine(const std::string& line, Mode mode);
     bool openFile(Mode mode);
     void closeFile(const std::string& reason, Mode mode);
-    void recomputeSchedule();
+    // The next boundary after scheduleBase; with `notInThePast`, the first one not before now.
+    void recomputeSchedule(bool notInThePast = true);
     void checkRotation();
     // The rotation decision; fills `note` with the condition note when it says rotate.
     bool shouldRotate(uint64_t sizeBytes, const DateTime& now, std::string& note) const;

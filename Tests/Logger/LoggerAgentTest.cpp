@@ -344,6 +344,9 @@ TEST_F(LoggerAgentTest, InitRotationOnlyForAnExistingFileAndOncePerProcess)
 
 TEST_F(LoggerAgentTest, ConditionCombinations)
 {
+    // A period of 30 years: the first boundary after the old opening time still lies ahead (the
+    // end of 2029), so the time condition is not due.
+    constexpr int32_t kNotYet = 946080000;
     struct Case {
         int32_t scheme;
         int32_t periodSeconds;
@@ -355,10 +358,10 @@ TEST_F(LoggerAgentTest, ConditionCombinations)
         {ROTATE_INIT | ROTATE_SIZE, 0, 0, false, "", "init and size: a small file is kept at start"},
         {ROTATE_INIT | ROTATE_SIZE, 0, 1, true, "\nRotate condition\\(s\\): Init AND Size 1 >= 1",
          "init and size: a big one rotates"},
-        {ROTATE_TIME | ROTATE_SIZE, 86400, 1, true, "\nRotate condition\\(s\\): Size 1 >= 1",
+        {ROTATE_TIME | ROTATE_SIZE, kNotYet, 1, true, "\nRotate condition\\(s\\): Size 1 >= 1",
          "time and size: big rotates before the time is due"},
         {ROTATE_TIME | ROTATE_SIZE, 0, 1, false, "", "time and size without a period: never"},
-        {ROTATE_TIME, 86400, 1, false, "", "time only, not due: never, however big"},
+        {ROTATE_TIME, kNotYet, 1, false, "", "time only, not due: never, however big"},
         {ROTATE_SIZE, 0, 0, false, "", "size only, small"},
     };
     for (const auto& c : cases) {
@@ -661,6 +664,46 @@ TEST_F(LoggerAgentTest, FourProcessesAppendToOneFile)
         }
     }
     EXPECT_GE(attempts, 1);
+}
+
+// A log file opened two days ago, with the init and time bits and a daily period: its first local
+// midnight is long past, so the start of the process finds both conditions met. Computing the
+// schedule before the first check moves the boundary into the future, and since the init condition
+// is spent after the first line, such a scheme never rotates at all.
+TEST_F(LoggerAgentTest, InitAndTimeRotateAnOverdueFileAtStart)
+{
+    TestSupport::writeBytes(log, "old\r\n");
+    const DateTime twoDaysAgo(DateTime().seconds() - 2 * 86400);
+    setProduct("LogOpened", twoDaysAgo.toString(true, true, false));
+    setProduct("LogCounter", "4");
+    LoggerAgent agent;
+    setRotationScheme(ROTATE_INIT | ROTATE_TIME);
+    setRotationPeriod(TimeSpan(86400));
+    agent.open(log);
+    ASSERT_TRUE(agent.write("line"));
+    EXPECT_EQ(FileUtils::listDirectory(dir.path, "x_*_4.log").size(), 1u)
+        << "an overdue file is kept at start: " << readAll(log);
+    EXPECT_EQ(product("LogCounter"), "5");
+}
+
+// The time bit switched on by a reconfiguration that keeps the period and the size limit: only
+// those two are watched for changes, so the schedule of the open file is never computed and the
+// file is not rotated by time until it is opened anew.
+TEST_F(LoggerAgentTest, TimeBitSwitchedOnLaterStartsTheSchedule)
+{
+    LoggerAgent agent;
+    setRotationScheme(ROTATE_SIZE);
+    setRotationPeriod(TimeSpan(2));
+    agent.open(log);
+    ASSERT_TRUE(agent.write("first"));
+    setRotationScheme(ROTATE_TIME); // a reconfiguration switches from "size" to "time"
+    setRotationSizeLimit(10);       // unchanged
+    ASSERT_TRUE(agent.write("second"));
+    const DateTime due = agent.nextRotationTime();
+    EXPECT_LT(due.seconds(), DateTime().seconds() + 10) << "no boundary was computed";
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !(due > currentTime()); }, 5s));
+    ASSERT_TRUE(agent.write("third"));
+    EXPECT_EQ(FileUtils::listDirectory(dir.path, "x_*.log").size(), 1u) << "rotated once the period is over";
 }
 
 } // namespace
