@@ -1,10 +1,58 @@
+// SentinelTest.cpp - the watchdog object in this process: command line, instance tag, the IPC
+// vocabulary, the reply hand-over and the configuration, observed through a recording dispatcher.
+//
+// Win32-only test code.
 #include "VorlixSentinel/Sentinel.h"
 
+#include "RecordingDispatcher.h"
+#include "SentinelTestSupport.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace std::chrono_literals;
+using SentinelTesting::AppSpec;
+using SentinelTesting::Installation;
+
+namespace {
+
+bool contains(const std::vector<std::string>& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The watchdog's logging chain delivering into a recording dispatcher, without configure.
+class SentinelLogged : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        Sentinel::quitRequested = false;
+        Sentinel::reconfigureRequested = false;
+        Sentinel::injectedDispatcher = recorderHandle;
+        ASSERT_TRUE(Sentinel::buildLoggingChain());
+        Sentinel::logger = Sentinel::moduleLogger;
+        recorderHandle->clear();
+    }
+
+    void TearDown() override
+    {
+        Sentinel::logger.reset();
+        Sentinel::moduleLogger.destroyNow();
+        Sentinel::dispatcher.reset();
+        Sentinel::injectedDispatcher.reset();
+        Sentinel::quitRequested = false;
+        Sentinel::reconfigureRequested = false;
+    }
+
+    std::vector<std::string> lines() const { return recorderHandle->lines(); }
+
+    Vorlix::CountedHandle<TestSupport::RecordingDispatcher> recorderHandle{
+        new TestSupport::RecordingDispatcher};
+};
+
+} // namespace
 
 TEST(Sentinel, ConstructorDropsThePrefixPair)
 {
@@ -43,17 +91,302 @@ TEST(Sentinel, InstanceTagFromUserNameOrTime)
     EXPECT_EQ(Sentinel::instanceTag, Sentinel::makeInstanceTag(user, 0));
 }
 
-TEST(SentinelProgram, CloseMessageEndsTheRunWithExitCodeZero)
+TEST_F(SentinelLogged, CommandVocabulary)
 {
-    TestSupport::ChildProcess child;
-    const std::string exe = TestSupport::programPath("VorlixSentinel.exe");
-    ASSERT_TRUE(child.start("\"" + exe + "\" -c \"C:\\no-such\\sentinel.conf\"")) << GetLastError();
+    struct Case {
+        const char* type;
+        const char* id;
+        const char* text;
+        std::vector<std::string> expected; // after the "Received message" line
+        bool quit;
+        bool reconfig;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"COMMAND",
+         "",
+         "DIE",
+         {"D3 IPC: Received command \"DIE\".", "D3 Quitting."},
+         true,
+         false,
+         "DIE stops"},
+        {"COMMAND",
+         "x",
+         "RECONFIG",
+         {"D3 IPC: Received command \"RECONFIG\"."},
+         false,
+         true,
+         "RECONFIG, no log"},
+        {"COMMAND",
+         "",
+         "STATUS_CHECK",
+         {"D3 IPC: Received command \"STATUS_CHECK\".", "D3 IPC: Was checked by peer\\x0D\\x0AD1 forged."},
+         false,
+         false,
+         "STATUS_CHECK names the sender, escaped"},
+        {"COMMAND",
+         "",
+         "die",
+         {"D3 IPC: Received command \"die\".", "D1 IPC: Received an unknown command."},
+         false,
+         false,
+         "commands are case-sensitive"},
+        {"COMMAND",
+         "",
+         "RUN_PROG",
+         {"D3 IPC: Received command \"RUN_PROG\".", "D1 IPC: Received an unknown command."},
+         false,
+         false,
+         "RUN_PROG alone is unknown"},
+        {"COMMAND",
+         "",
+         "RUN_PROGa|b|c",
+         {"D3 IPC: Received command \"RUN_PROGa|b|c\".", "D2 IPC: Received run command: \"a|b|c\".",
+          "D1 IPC: Cannot run this."},
+         false,
+         false,
+         "three parts are refused"},
+        {"RUN_PROG",
+         "",
+         "no-separator",
+         {"D2 IPC: Received run command: \"no-separator\".", "D1 IPC: Cannot run this."},
+         false,
+         false,
+         "a request without separator is refused"},
+        {"REPLY",
+         "SEND_PROCESS_INFO",
+         "12,34",
+         {"D2 IPC: Received reply \"12,34\" with id \"SEND_PROCESS_INFO\".",
+          "D2 IPC: Cannot store process info."},
+         false,
+         false,
+         "a reply nobody waits for"},
+        {"REPLY",
+         "OTHER",
+         "1",
+         {"D2 IPC: Received reply \"1\" with id \"OTHER\"."},
+         false,
+         false,
+         "other replies"},
+        {"NOTICE", "", "x", {"D1 IPC: Received an unknown type."}, false, false, "unknown type"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        recorderHandle->clear();
+        Sentinel::quitRequested = false;
+        Sentinel::reconfigureRequested = false;
+        const std::string sender =
+            std::string(c.why).find("sender") != std::string::npos ? "peer\r\nD1 forged" : "peer";
+        Sentinel::onMessage(c.type, c.id, c.text, sender);
+        std::vector<std::string> expected = {"D2 IPC from " + SentinelPolicy::escapeForLog(sender) +
+                                             ": Received message \"" + c.type + "\"."};
+        expected.insert(expected.end(), c.expected.begin(), c.expected.end());
+        EXPECT_EQ(lines(), expected);
+        EXPECT_EQ(Sentinel::quitRequested.load(), c.quit);
+        EXPECT_EQ(Sentinel::reconfigureRequested.load(), c.reconfig);
+    }
+}
 
-    // The main thread accepts thread messages once its queue exists; keep posting until it does.
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return PostThreadMessageA(child.threadId, WM_CLOSE, 0, 0) != FALSE; }, 20s));
+TEST_F(SentinelLogged, AfterDieEveryMessageIsIgnoredSilently)
+{
+    Sentinel::onMessage("COMMAND", "", "DIE", "peer");
+    recorderHandle->clear();
+    Sentinel::onMessage("COMMAND", "", "DIE", "peer");
+    Sentinel::onMessage("COMMAND", "", "RECONFIG", "peer");
+    EXPECT_TRUE(lines().empty());
+    EXPECT_FALSE(Sentinel::reconfigureRequested.load());
+}
 
-    uint32_t exitCode = 12345;
-    ASSERT_TRUE(child.wait(20s, exitCode)) << "watchdog did not stop on WM_CLOSE";
-    EXPECT_EQ(exitCode, 0u);
+TEST_F(SentinelLogged, RunProgramFailureIsLoggedWithTheFullText)
+{
+    recorderHandle->clear();
+    Sentinel::onMessage("COMMAND", "", "RUN_PROG|-x", "peer");
+    const auto all = lines();
+    ASSERT_EQ(all.size(), 4u) << ::testing::PrintToString(all);
+    EXPECT_EQ(all[2], "D2 IPC: Received run command: \"|-x\".");
+    EXPECT_EQ(all[3].rfind("D1 ", 0), 0u) << all[3];
+    EXPECT_FALSE(Sentinel::quitRequested.load());
+}
+
+TEST_F(SentinelLogged, RunProgramStartsTheProgram)
+{
+    TestSupport::TempDir dir;
+    const std::string marker = dir.file("ran.txt");
+    // The job helper is not the watchdog's child to monitor: it runs on its own and ends.
+    const std::string request =
+        TestSupport::programPath("ReferenceApp.exe") + "|--id RunProgProbe --lifetime 20";
+    Sentinel::onMessage("RUN_PROG", "", request, "peer");
+    SentinelTesting::Probe probe;
+    const uint32_t pid = probe.waitForProcess("RunProgProbe", 10s);
+    EXPECT_NE(pid, 0u) << "the requested program did not start";
+    SentinelTesting::killProcess(pid);
+    EXPECT_FALSE(contains(lines(), "D1 IPC: Cannot run this."));
+}
+
+TEST_F(SentinelLogged, ReplyHandOverTakesOnlyTheAwaitedReply)
+{
+    MonitoredApplication first;
+    first.name = "first";
+    Sentinel::infoHandOver.begin(&first);
+    Sentinel::onMessage("REPLY", "SEND_PROCESS_INFO", "11,22", "a");
+    EXPECT_TRUE(Sentinel::infoHandOver.answered());
+    EXPECT_EQ(Sentinel::infoHandOver.finish(), "11,22");
+
+    // A late reply, after the wait ended, reaches no record.
+    recorderHandle->clear();
+    Sentinel::onMessage("REPLY", "SEND_PROCESS_INFO", "33,44", "a");
+    EXPECT_TRUE(contains(lines(), "D2 IPC: Cannot store process info."));
+
+    // A new query starts from an empty reply: the late one cannot land in it.
+    MonitoredApplication second;
+    Sentinel::infoHandOver.begin(&second);
+    EXPECT_FALSE(Sentinel::infoHandOver.answered());
+    EXPECT_EQ(Sentinel::infoHandOver.finish(), "");
+}
+
+TEST_F(SentinelLogged, CaptureParsesTheProcessInfo)
+{
+    struct Case {
+        const char* info;
+        bool captured;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"1234", false, "no comma: no thread id"},
+        {"0,5", false, "process id 0"},
+        {"abc,def", false, "no numbers"},
+        {"", false, "empty"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        recorderHandle->clear();
+        MonitoredApplication app;
+        app.name = "agent";
+        app.processInfo = c.info;
+        EXPECT_EQ(Sentinel::captureApplication(app), c.captured);
+        EXPECT_TRUE(contains(lines(), "ERROR 5 [agent|UNKNOWN]")) << ::testing::PrintToString(lines());
+        EXPECT_TRUE(app.process.isNull());
+    }
+
+    // This very process and thread: attached, and the thread id text stays in processInfo.
+    MonitoredApplication self;
+    self.name = "self";
+    self.processInfo = std::to_string(GetCurrentProcessId()) + "," + std::to_string(GetCurrentThreadId());
+    EXPECT_TRUE(Sentinel::captureApplication(self));
+    ASSERT_FALSE(self.process.isNull());
+    EXPECT_EQ(self.process->getStatus(), Vorlix::JOB_RUNNING);
+    EXPECT_EQ(self.processInfo, std::to_string(GetCurrentThreadId()));
+}
+
+// configure and reconfigure over a configuration file named by the c option.
+class SentinelConfigure : public SentinelLogged {
+protected:
+    std::vector<std::string> configureWith(const std::string& monitorBody, bool expected)
+    {
+        const std::string text = "sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = 4 {} }\n"
+                                 "  monitor() = \"\" {\n" +
+                                 monitorBody + "  }\n}\n";
+        TestSupport::writeBytes(install.confFile(), text);
+        // The shutdown sequence destroys the logging chain, the injected dispatcher with it:
+        // every watchdog object gets a fresh one.
+        recorderHandle =
+            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
+        Sentinel::injectedDispatcher = recorderHandle;
+        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+        EXPECT_EQ(sentinel->configure(), expected);
+        return lines();
+    }
+
+    void TearDown() override
+    {
+        sentinel.reset();
+        Vorlix::setDebugThreshold(5);
+        SentinelLogged::TearDown();
+    }
+
+    Installation install;
+    std::unique_ptr<Sentinel> sentinel;
+};
+
+TEST_F(SentinelConfigure, ReadsTheApplicationTable)
+{
+    const auto log = configureWith("    a() = \"\" { active(Bool) = true {} id(String) = \"  Alpha \" {} }\n"
+                                   "    b() = \"\" { active(Bool) = false {} id(String) = Beta {} }\n"
+                                   "    a() = \"\" { active(Bool) = false {} id(String) = Again {} }\n",
+                                   true);
+    EXPECT_TRUE(contains(log, "D1 Finished configuring.")) << ::testing::PrintToString(log);
+    ASSERT_EQ(Sentinel::applications.size(), 2u) << "a listed twice keeps one record";
+    const MonitoredApplication& a = Sentinel::applications.front();
+    EXPECT_EQ(a.name, "a");
+    EXPECT_EQ(a.id, "Alpha") << "blanks trimmed, case kept";
+    EXPECT_TRUE(a.active);
+    EXPECT_EQ(a.lastStart.seconds(), 0);
+    EXPECT_EQ(Sentinel::applications.back().id, "Beta");
+    EXPECT_EQ(Vorlix::debugThreshold(), 4);
+    EXPECT_TRUE(Sentinel::options.empty()) << "the c option serves the first configuration only";
+    EXPECT_EQ(Sentinel::debugLogPath, "SentinelDebug(" + SentinelTesting::userTag() + ").log");
+    // No version file in the current directory: the version stays 0.
+    EXPECT_EQ(Sentinel::productVersion, 0);
+
+    // A later reconfiguration reads the file of ConfigurationDir; records not listed there stay.
+    TestSupport::writeBytes(install.confFile(),
+                            "sentinel() = \"\" { monitor() = \"\" {\n"
+                            "  c() = \"\" { active(Bool) = true {} id(String) = Gamma {} }\n"
+                            "} }\n");
+    TestSupport::writeBytes(install.conf() + "version", "5.4");
+    Sentinel::reconfigureRequested = true;
+    EXPECT_TRUE(Sentinel::reconfigure(false));
+    EXPECT_FALSE(Sentinel::reconfigureRequested.load());
+    EXPECT_EQ(Sentinel::applications.size(), 3u);
+    EXPECT_EQ(Sentinel::productVersion, 54);
+    EXPECT_TRUE(contains(lines(), "D1 Finished reconfiguring."));
+}
+
+TEST_F(SentinelConfigure, MissingKeysFailWithFatalThree)
+{
+    struct Case {
+        const char* body;
+        const char* expected;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"", "FATAL 3 [sentinel.monitor]", "no applications"},
+        {"    a() = \"\" { id(String) = A {} }\n", "FATAL 3 [sentinel.monitor.a.active]", "active missing"},
+        {"    a() = \"\" { active(Bool) = maybe {} id(String) = A {} }\n",
+         "FATAL 3 [sentinel.monitor.a.active]", "active not a Bool"},
+        {"    a() = \"\" { active(Bool) = true {} }\n", "FATAL 3 [sentinel.monitor.a.id]", "id missing"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const auto log = configureWith(c.body, false);
+        EXPECT_TRUE(contains(log, c.expected)) << ::testing::PrintToString(log);
+        EXPECT_FALSE(contains(log, "D1 Finished configuring."));
+        sentinel.reset();
+    }
+}
+
+TEST_F(SentinelConfigure, FailedReconfigurationIsRetried)
+{
+    configureWith("    a() = \"\" { active(Bool) = true {} id(String) = A {} }\n", true);
+    TestSupport::writeBytes(install.confFile(), "sentinel() = \"\" { monitor() = \"\" {} }\n");
+    EXPECT_FALSE(Sentinel::reconfigure(false));
+    EXPECT_TRUE(Sentinel::reconfigureRequested.load()) << "the next pass tries again";
+    EXPECT_EQ(Sentinel::applications.size(), 1u);
+}
+
+TEST(SentinelNames, DebugLogNameAndVersion)
+{
+    EXPECT_EQ(Sentinel::taggedLogName("SentinelDebug.log", "John_Smith"), "SentinelDebug(John_Smith).log");
+    EXPECT_EQ(Sentinel::taggedLogName("watch.txt", "t"), "watch(t).txt");
+    EXPECT_EQ(Sentinel::taggedLogName("watch", "t"), "watch(t).");
+    struct Case {
+        const char* text;
+        int32_t expected;
+    };
+    const Case cases[] = {{"5.4", 54}, {"5.3\n", 53}, {"  6", 60}, {"", 0},
+                          {"abc", 0},  {"5.49", 54},  {"1e99", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(Sentinel::parseProductVersion(c.text), c.expected);
+    }
 }
