@@ -390,3 +390,208 @@ TEST(SentinelNames, DebugLogNameAndVersion)
         EXPECT_EQ(Sentinel::parseProductVersion(c.text), c.expected);
     }
 }
+
+namespace {
+
+int32_t fakeNow = 0;
+int32_t fakeClock()
+{
+    return fakeNow;
+}
+
+constexpr int32_t kStart = 1700000000;
+constexpr int32_t kWindow = 10800;
+
+} // namespace
+
+// One status monitor pass over a record with a real process, on an injected clock.
+class SentinelMonitorPass : public SentinelConfigure {
+protected:
+    void SetUp() override
+    {
+        SentinelConfigure::SetUp();
+        install.writeConfiguration({{"plain", "PlainPass", true, "", false}});
+        ASSERT_NO_FATAL_FAILURE(configureFile());
+        Sentinel::markerKeyPath = SentinelTesting::kResources;
+        Sentinel::markerName = SentinelTesting::instanceMarker();
+        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 1);
+        savedClock = Sentinel::clock;
+        Sentinel::clock = fakeClock;
+    }
+
+    void TearDown() override
+    {
+        Sentinel::clock = savedClock;
+        for (auto& app : Sentinel::applications) {
+            if (!app.process.isNull()) {
+                app.process->terminate(true, 0, 0);
+            }
+        }
+        Sentinel::markerName.clear(); // this test owns no marker to turn to 3
+        SentinelConfigure::TearDown();
+    }
+
+    void configureFile()
+    {
+        recorderHandle =
+            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
+        Sentinel::injectedDispatcher = recorderHandle;
+        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+        ASSERT_TRUE(sentinel->configure());
+        ASSERT_EQ(Sentinel::applications.size(), 1u);
+        recorderHandle->clear();
+    }
+
+    // Gives the record a process of the job helper in `mode`; waits until an "exit" one ended.
+    void giveProcess(const std::string& mode)
+    {
+        MonitoredApplication& app = Sentinel::applications.front();
+        app.process = Vorlix::CountedHandle<Vorlix::ProcessInstance>(
+            new Vorlix::ProcessInstance(TestSupport::programPath("JobHelper.exe"), mode, true, false));
+        app.process->execute();
+        if (mode.rfind("exit", 0) == 0) {
+            ASSERT_TRUE(
+                TestSupport::waitUntil([&] { return app.process->getStatus() != Vorlix::JOB_RUNNING; }, 10s));
+        }
+    }
+
+    int32_t (*savedClock)() = nullptr;
+};
+
+TEST_F(SentinelMonitorPass, StoppedApplicationsAreRestartedOrGivenUp)
+{
+    struct Case {
+        bool active;
+        int32_t lastStart;
+        int32_t restartCount;
+        bool kept;
+        int32_t countAfter;
+        std::vector<std::string> expected;
+        const char* why;
+    };
+    const Case cases[] = {
+        {true,
+         kStart,
+         10,
+         true,
+         11,
+         {"WARNING 7 [plain]", "D2 Attempting to restart application \"plain\"..."},
+         "within the window: restarted however often"},
+        {true,
+         kStart - kWindow - 1,
+         3,
+         true,
+         4,
+         {"WARNING 7 [plain]", "D2 Attempting to restart application \"plain\"..."},
+         "after the window, counter at the limit: restarted"},
+        {true,
+         kStart - kWindow - 1,
+         4,
+         false,
+         0,
+         {"WARNING 7 [plain]", "ERROR 8 [plain]"},
+         "after the window, counter past the limit: given up"},
+        {false,
+         kStart,
+         0,
+         false,
+         0,
+         {"D2 statusMonitor: Application \"plain\" has ended as told."},
+         "inactive and ended: neither warned about nor restarted"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        if (Sentinel::applications.empty()) {
+            sentinel.reset();
+            ASSERT_NO_FATAL_FAILURE(configureFile());
+        }
+        ASSERT_NO_FATAL_FAILURE(giveProcess("exit 0"));
+        MonitoredApplication& app = Sentinel::applications.front();
+        app.active = c.active;
+        app.lastStart = Vorlix::DateTime(c.lastStart);
+        app.restartCount = c.restartCount;
+        fakeNow = kStart;
+        MonitorPassState state;
+        state.timers = SentinelPolicy::MonitorTimers::armed(kStart);
+        recorderHandle->clear();
+        EXPECT_TRUE(Sentinel::monitorPass(state));
+        std::vector<std::string> log = lines();
+        // The failed start's own messages follow; only the decision is compared.
+        log.resize(std::min(log.size(), c.expected.size()));
+        EXPECT_EQ(log, c.expected);
+        ASSERT_EQ(Sentinel::applications.size(), c.kept ? 1u : 0u);
+        if (c.kept) {
+            EXPECT_EQ(Sentinel::applications.front().restartCount, c.countAfter);
+            const std::vector<std::string> all = lines();
+            EXPECT_TRUE(std::any_of(all.begin(), all.end(),
+                                    [](const std::string& l) { return l.rfind("ERROR 6 [plain|", 0) == 0; }))
+                << "the program is not installed: the restart fails\n"
+                << ::testing::PrintToString(all);
+        }
+    }
+}
+
+TEST_F(SentinelMonitorPass, RunningApplications)
+{
+    ASSERT_NO_FATAL_FAILURE(giveProcess("idle"));
+    MonitoredApplication& app = Sentinel::applications.front();
+    app.restartCount = 2;
+    app.lastStart = Vorlix::DateTime(kStart);
+
+    // Running more than 3 hours after its start: the counter is cleared; a reporting pass names it.
+    fakeNow = kStart + kWindow + 1;
+    MonitorPassState state;
+    state.timers = SentinelPolicy::MonitorTimers::armed(fakeNow - 30);
+    EXPECT_TRUE(Sentinel::monitorPass(state));
+    EXPECT_EQ(app.restartCount, 0);
+    EXPECT_TRUE(contains(lines(), "D5 statusMonitor: Application \"plain\" is running normally."));
+
+    // No longer active: told to end at every check while it runs, never restarted.
+    app.active = false;
+    for (int check = 1; check <= 2; ++check) {
+        SCOPED_TRACE(check);
+        recorderHandle->clear();
+        fakeNow += 5;
+        EXPECT_TRUE(Sentinel::monitorPass(state));
+        EXPECT_EQ(lines(),
+                  std::vector<std::string>{"D2 Application \"plain\" will be signaled to shut down."});
+    }
+}
+
+TEST_F(SentinelMonitorPass, InstanceMarkerOtherThanOneSuspendsEveryCheck)
+{
+    ASSERT_NO_FATAL_FAILURE(giveProcess("exit 0"));
+    Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 0);
+    fakeNow = kStart;
+    MonitorPassState state;
+    state.timers = SentinelPolicy::MonitorTimers::armed(kStart - 5); // markers due at once
+    const std::string paused = "D1 statusMonitor: Was going to check if applications were still running, but "
+                               "Registry marker prevented it.";
+    EXPECT_TRUE(Sentinel::monitorPass(state));
+    EXPECT_EQ(lines(), std::vector<std::string>{paused});
+
+    // Half a second later the marker is not read again, and still nothing is checked.
+    recorderHandle->clear();
+    EXPECT_TRUE(Sentinel::monitorPass(state));
+    fakeNow += 4;
+    EXPECT_TRUE(Sentinel::monitorPass(state));
+    EXPECT_TRUE(lines().empty()) << ::testing::PrintToString(lines());
+
+    // Back to 1: the next marker reading resumes the checks.
+    Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 1);
+    fakeNow += 2;
+    EXPECT_TRUE(Sentinel::monitorPass(state));
+    EXPECT_TRUE(contains(lines(), "WARNING 7 [plain]")) << ::testing::PrintToString(lines());
+}
+
+TEST_F(SentinelMonitorPass, MachineMarkerEndsThePasses)
+{
+    fakeNow = kStart;
+    MonitorPassState state;
+    state.timers = SentinelPolicy::MonitorTimers::armed(kStart - 5);
+    Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, "SentinelMarker", 2);
+    EXPECT_FALSE(Sentinel::monitorPass(state));
+    Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, "SentinelMarker", 1);
+    EXPECT_EQ(lines(), std::vector<std::string>{
+                           "D1 statusMonitor: Registry marker has shutdown value. Shutting down."});
+}

@@ -89,6 +89,7 @@ void Sentinel::runProgram(const std::string& request)
         program.execute();
     } catch (Vorlix::JobException& failure) {
         VORLIX_HERE(failure);
-        debug(1, failure.fullText());
+        // The text names the peer's program path: escaped like every other peer field.
+        debug(1, escapeForLog(failure.fullText()));
     }
 }
