@@ -8,8 +8,7 @@
 #include "Foundation/SystemInfo.h"
 #include "Foundation/Win32.h"
 #include "IPC/IPCClient.h"
-#include "IPC/IPCMessage.h"
-#include "IPC/MailSlot.h"
+#include "ReferenceApp/ProcessInfoProbe.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 
@@ -23,19 +22,8 @@ namespace SentinelTesting {
 
 const char* const kResources = "SOFTWARE\\Vorlix\\Resources";
 
-inline std::string userTag()
-{
-    char user[257] = {};
-    DWORD size = sizeof user;
-    GetUserNameA(user, &size);
-    std::string tag = user;
-    for (char& c : tag) {
-        if (c == ' ') {
-            c = '_';
-        }
-    }
-    return tag;
-}
+using ReferenceApp::Probe;
+using ReferenceApp::userTag;
 
 inline std::string instanceMarker()
 {
@@ -127,62 +115,6 @@ public:
     }
 
     TestSupport::TempDir dir;
-};
-
-// Asks the application with IPC name `id` for its process id; 0 when it does not answer in time.
-class Probe {
-public:
-    Probe() : name("SentinelProbe" + std::to_string(GetCurrentProcessId())), slot(Vorlix::IPC_RECEIVER, name)
-    {
-    }
-
-    uint32_t processId(const std::string& id,
-                       std::chrono::milliseconds wait = std::chrono::milliseconds(2000))
-    {
-        std::list<std::string> stale;
-        slot.receive(stale);
-        try {
-            Vorlix::IPCClient client(id + "_" + userTag());
-            if (!client.send("COMMAND", "SEND_PROCESS_INFO", "SEND_PROCESS_INFO", name)) {
-                return 0;
-            }
-        } catch (...) {
-            return 0;
-        }
-        uint32_t found = 0;
-        TestSupport::waitUntil(
-            [&] {
-                std::list<std::string> received;
-                slot.receive(received);
-                for (const std::string& message : received) {
-                    const Vorlix::IPCFields fields = Vorlix::cutMessage(message);
-                    if (fields.type == "REPLY" && fields.id == "SEND_PROCESS_INFO") {
-                        found = static_cast<uint32_t>(std::strtoul(fields.text.c_str(), nullptr, 10));
-                    }
-                }
-                return found != 0;
-            },
-            wait, std::chrono::milliseconds(50));
-        return found;
-    }
-
-    // Polls until the application answers with a process id other than `other`.
-    uint32_t waitForProcess(const std::string& id, std::chrono::milliseconds deadline, uint32_t other = 0)
-    {
-        uint32_t pid = 0;
-        TestSupport::waitUntil(
-            [&] {
-                pid = processId(id, std::chrono::milliseconds(700));
-                return pid != 0 && pid != other;
-            },
-            deadline, std::chrono::milliseconds(100));
-        return pid != other ? pid : 0;
-    }
-
-    std::string name;
-
-private:
-    Vorlix::MailSlot slot;
 };
 
 inline bool processAlive(uint32_t pid)

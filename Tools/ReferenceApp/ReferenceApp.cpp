@@ -16,6 +16,7 @@
 #include "Foundation/Win32.h"
 #include "IPC/IPCClient.h"
 #include "IPC/IPCServer.h"
+#include "ReferenceApp/ProcessInfoProbe.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -75,22 +76,6 @@ void readSettingsFile()
     }
 }
 
-std::string userTag()
-{
-    char user[257] = {};
-    DWORD size = sizeof user;
-    if (!GetUserNameA(user, &size)) {
-        return "unknown";
-    }
-    std::string tag = user;
-    for (char& c : tag) {
-        if (c == ' ') {
-            c = '_';
-        }
-    }
-    return tag;
-}
-
 void onMessage(const std::string& type, const std::string& id, const std::string& text,
                const std::string& sender)
 {
@@ -131,7 +116,7 @@ int main(int argc, char** argv)
     if (settings.exitNow) {
         return 1;
     }
-    ownName = settings.id + "_" + userTag();
+    ownName = settings.id + "_" + ReferenceApp::userTag();
     Vorlix::IPCServer server(ownName, Vorlix::CountedHandle<Vorlix::LogDispatcher>(), &onMessage);
 
     const ULONGLONG start = GetTickCount64();
