@@ -17,11 +17,6 @@ using Vorlix::ParameterList;
 
 namespace {
 
-constexpr int32_t kMsgMissingKey = 3;
-constexpr int32_t kMsgCannotCapture = 5;
-constexpr int32_t kMsgCannotStart = 6;
-constexpr int32_t kMsgCannotSignal = 10;
-
 // The reply wait: 50 looks, 100 ms apart, about five seconds.
 constexpr int kReplyPolls = 50;
 constexpr DWORD kReplyPollMs = 100;

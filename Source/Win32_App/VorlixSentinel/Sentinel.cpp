@@ -45,9 +45,6 @@ constexpr DWORD kUserNameCapacity = 257;
 // that ends early on quit, and a start of a program, with room to spare.
 constexpr uint32_t kMonitorEndWaitMs = 15000;
 
-constexpr int32_t kMsgStarted = 1;
-constexpr int32_t kMsgNoIpcServer = 9;
-
 DWORD WINAPI monitorEntry(LPVOID argument)
 {
     return Sentinel::statusMonitor(static_cast<Sentinel*>(argument));

@@ -22,9 +22,6 @@ constexpr int32_t kSentinelModule = 23;
 constexpr int32_t kUnknownApplication = 0;
 constexpr int32_t kUnknownModule = 46;
 
-constexpr int32_t kMsgAlreadyRunning = 2;
-constexpr int32_t kMsgMissingKey = 3;
-
 const char* const kMonitorKey = "sentinel.monitor";
 
 // The logging vocabulary's numbers for a program name.

@@ -8,6 +8,17 @@
 
 namespace SentinelLog {
 
+// The watchdog module's catalogue messages.
+constexpr int32_t kMsgStarted = 1;        // NOTICE: the watchdog runs
+constexpr int32_t kMsgAlreadyRunning = 2; // FATAL: another watchdog of this user (instance name)
+constexpr int32_t kMsgMissingKey = 3;     // FATAL/ERROR: a configuration key (its path)
+constexpr int32_t kMsgCannotCapture = 5;  // ERROR: application, reason
+constexpr int32_t kMsgCannotStart = 6;    // ERROR: application, reason
+constexpr int32_t kMsgStopped = 7;        // WARNING: application
+constexpr int32_t kMsgGivenUp = 8;        // ERROR: application
+constexpr int32_t kMsgNoIpcServer = 9;    // FATAL: reason
+constexpr int32_t kMsgCannotSignal = 10;  // ERROR: application, reason
+
 inline void debug(int32_t level, const std::string& text)
 {
     Vorlix::LoggerUnit* const unit = Sentinel::logger.get();

@@ -17,8 +17,6 @@ using Vorlix::ParameterList;
 
 namespace {
 
-constexpr int32_t kMsgStopped = 7;
-constexpr int32_t kMsgGivenUp = 8;
 constexpr DWORD kPassPauseMs = 500;
 
 const char* const kMachineMarker = "SentinelMarker";
