@@ -595,3 +595,88 @@ TEST_F(SentinelMonitorPass, MachineMarkerEndsThePasses)
     EXPECT_EQ(lines(), std::vector<std::string>{
                            "D1 statusMonitor: Registry marker has shutdown value. Shutting down."});
 }
+
+TEST_F(SentinelMonitorPass, StartAndGetApplication)
+{
+    MonitoredApplication& app = Sentinel::applications.front();
+    // Not installed: the start fails and nothing is recorded as started.
+    fakeNow = kStart;
+    EXPECT_FALSE(Sentinel::startApplication(app, false));
+    EXPECT_EQ(app.lastStart.seconds(), 0);
+
+    // Installed: started hidden from the program directory, lastStart from the clock.
+    install.writeConfiguration({{"plain", "PlainPass", true, "", true}});
+    recorderHandle->clear();
+    EXPECT_TRUE(Sentinel::startApplication(app, true));
+    EXPECT_EQ(app.lastStart.seconds(), kStart);
+    const auto log = lines();
+    EXPECT_TRUE(contains(log, "D2 Attempting to restart application \"plain\"..."));
+    EXPECT_TRUE(contains(log, "D2    Successfully restarted application."));
+    ASSERT_FALSE(app.process.isNull());
+    EXPECT_EQ(app.process->getStatus(), Vorlix::JOB_RUNNING);
+    EXPECT_NE(std::string(app.process->getCommandLine()).find(install.bin() + "plain.exe"),
+              std::string::npos);
+
+    // It answers the query now: getApplication attaches to it instead of starting another.
+    MonitoredApplication again;
+    again.name = "plain";
+    again.id = "PlainPass";
+    again.active = true;
+    SentinelTesting::Probe probe;
+    ASSERT_NE(probe.waitForProcess("PlainPass", 10s), 0u);
+    // The answer goes to the watchdog's own server, which hands it to the waiting query.
+    Vorlix::IPCServer server("Sentinel_" + Sentinel::instanceTag, Sentinel::dispatcher, &Sentinel::onMessage);
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [] {
+            return Vorlix::IPCClient("Sentinel_" + Sentinel::instanceTag).send("REPLY", "PING", "", "test");
+        },
+        10s));
+    Sleep(1200); // one listener poll, so the ping is taken before the query starts
+    recorderHandle->clear();
+    const bool attached = Sentinel::getApplication(again);
+    server.stop();
+    if (!again.process.isNull() && again.process->getProcessId() != app.process->getProcessId()) {
+        again.process->terminate(true, 0, 0);
+    }
+    EXPECT_TRUE(attached);
+    EXPECT_TRUE(contains(lines(), "D3    Captured running application."))
+        << ::testing::PrintToString(lines());
+    EXPECT_EQ(again.lastStart.seconds(), 0) << "attaching is no start";
+    ASSERT_FALSE(again.process.isNull());
+    EXPECT_EQ(again.process->getProcessId(), app.process->getProcessId());
+
+    // Inactive and not running: neither started nor signalled.
+    MonitoredApplication idle;
+    idle.name = "idle";
+    idle.id = "NobodyListens";
+    recorderHandle->clear();
+    EXPECT_FALSE(Sentinel::getApplication(idle));
+    EXPECT_TRUE(contains(lines(), "D2 Application \"idle\" is not to be activated."));
+    EXPECT_TRUE(idle.process.isNull());
+}
+
+TEST_F(SentinelConfigure, DebugLevelKey)
+{
+    struct Case {
+        const char* value;
+        int32_t expected;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"0", 0, "0 silences every debug text"}, {"9", 5, "out of range: unchanged"}, {"3", 3, "in range"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        Vorlix::setDebugThreshold(5);
+        const std::string text =
+            std::string("sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = ") + c.value +
+            " {} }\n  monitor() = \"\" { a() = \"\" { active(Bool) = true {} id(String) = A {} } }\n}\n";
+        TestSupport::writeBytes(install.confFile(), text);
+        recorderHandle =
+            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
+        Sentinel::injectedDispatcher = recorderHandle;
+        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+        EXPECT_TRUE(sentinel->configure());
+        EXPECT_EQ(Vorlix::debugThreshold(), c.expected);
+        sentinel.reset();
+    }
+}
