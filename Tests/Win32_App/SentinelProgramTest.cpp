@@ -167,21 +167,35 @@ TEST_F(SentinelProgram, FailedConfigurationExitsMinusOneAndTouchesNoMarker)
     EXPECT_EQ(code, kConfigureFailed);
 }
 
-TEST_F(SentinelProgram, QuitMessageStopsCleanly)
+TEST_F(SentinelProgram, SystemMessagesStopCleanly)
 {
+    struct Case {
+        UINT message;
+        const char* why;
+    };
+    // The window procedure answers end of session and destruction with a quit message; the main
+    // loop then ends on that message without seeing a shutdown message of its own. Wine here runs
+    // without a display, so the messages are posted to the main thread directly.
+    const Case cases[] = {
+        {WM_QUIT, "quit message, as posted by the window procedure"},
+        {WM_QUERYENDSESSION, "end of session asked"},
+        {WM_ENDSESSION, "end of session"},
+    };
     install.writeConfiguration({{"recorder", "Recorder", true, "", true}});
-    ASSERT_TRUE(install.start(watchdog));
-    const uint32_t pid = probe.waitForProcess("Recorder", 20s);
-    ASSERT_NE(pid, 0u);
-
-    // The window procedure answers end of session and destruction with a quit message; the
-    // main loop then ends on that message without seeing a shutdown message of its own. Wine
-    // here runs without a display, so the quit message is posted to the main thread directly.
-    ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return PostThreadMessageA(watchdog.threadId, WM_QUIT, 0, 0) != FALSE; }, 10s));
-    EXPECT_EQ(waitExit(), 0u);
-    EXPECT_EQ(readMarker(instanceMarker()), 3);
-    EXPECT_TRUE(TestSupport::waitUntil([&] { return !processAlive(pid); }, 10s)) << "no DIE at shutdown";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        TestSupport::ChildProcess child;
+        ASSERT_TRUE(install.start(child));
+        const uint32_t pid = probe.waitForProcess("Recorder", 20s);
+        ASSERT_NE(pid, 0u);
+        ASSERT_TRUE(TestSupport::waitUntil(
+            [&] { return PostThreadMessageA(child.threadId, c.message, 0, 0) != FALSE; }, 10s));
+        uint32_t code = 12345;
+        ASSERT_TRUE(child.wait(25s, code));
+        EXPECT_EQ(code, 0u);
+        EXPECT_EQ(readMarker(instanceMarker()), 3);
+        EXPECT_TRUE(TestSupport::waitUntil([&] { return !processAlive(pid); }, 10s)) << "no DIE at shutdown";
+    }
 }
 
 } // namespace
