@@ -281,18 +281,23 @@ TEST_F(SentinelLogged, CaptureParsesTheProcessInfo)
 // configure and reconfigure over a configuration file named by the c option.
 class SentinelConfigure : public SentinelLogged {
 protected:
+    // A watchdog object over the configuration file, logging into a fresh recorder: the shutdown
+    // sequence destroys the logging chain, the injected dispatcher with it.
+    void newSentinel()
+    {
+        recorderHandle =
+            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
+        Sentinel::injectedDispatcher = recorderHandle;
+        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+    }
+
     std::vector<std::string> configureWith(const std::string& monitorBody, bool expected)
     {
         const std::string text = "sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = 4 {} }\n"
                                  "  monitor() = \"\" {\n" +
                                  monitorBody + "  }\n}\n";
         TestSupport::writeBytes(install.confFile(), text);
-        // The shutdown sequence destroys the logging chain, the injected dispatcher with it:
-        // every watchdog object gets a fresh one.
-        recorderHandle =
-            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
-        Sentinel::injectedDispatcher = recorderHandle;
-        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+        newSentinel();
         EXPECT_EQ(sentinel->configure(), expected);
         return lines();
     }
@@ -433,10 +438,7 @@ protected:
 
     void configureFile()
     {
-        recorderHandle =
-            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
-        Sentinel::injectedDispatcher = recorderHandle;
-        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+        newSentinel();
         ASSERT_TRUE(sentinel->configure());
         ASSERT_EQ(Sentinel::applications.size(), 1u);
         recorderHandle->clear();
@@ -671,10 +673,7 @@ TEST_F(SentinelConfigure, DebugLevelKey)
             std::string("sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = ") + c.value +
             " {} }\n  monitor() = \"\" { a() = \"\" { active(Bool) = true {} id(String) = A {} } }\n}\n";
         TestSupport::writeBytes(install.confFile(), text);
-        recorderHandle =
-            Vorlix::CountedHandle<TestSupport::RecordingDispatcher>(new TestSupport::RecordingDispatcher);
-        Sentinel::injectedDispatcher = recorderHandle;
-        sentinel.reset(new Sentinel("dummy -c \"" + install.confFile() + "\""));
+        newSentinel();
         EXPECT_TRUE(sentinel->configure());
         EXPECT_EQ(Vorlix::debugThreshold(), c.expected);
         sentinel.reset();
