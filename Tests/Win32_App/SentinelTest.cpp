@@ -13,7 +13,7 @@
 #include <algorithm>
 
 using namespace std::chrono_literals;
-using SentinelTesting::AppSpec;
+using SentinelTesting::AppEntry;
 using SentinelTesting::Installation;
 
 namespace {

@@ -59,7 +59,7 @@ inline std::string confPath(const std::string& path)
     return out;
 }
 
-struct AppSpec {
+struct AppEntry {
     std::string name; // program file name without ".exe"
     std::string id;   // IPC name
     bool active = true;
@@ -83,20 +83,20 @@ public:
     std::string bin() const { return dir.path + "\\bin\\"; }
     std::string confFile() const { return conf() + "sentinel.conf"; }
 
-    void writeConfiguration(const std::vector<AppSpec>& apps, const std::string& extra = "")
+    void writeConfiguration(const std::vector<AppEntry>& apps, const std::string& extra = "")
     {
         std::string text = "Vorlix() = \"\" {\n  directories() = \"\" {\n    bin(DirName) = \"" +
                            confPath(bin()) + "\" {}\n    conf(DirName) = \"" + confPath(conf()) +
                            "\" {}\n  }\n}\n";
         text += "sentinel() = \"\" {\n" + extra + "  monitor() = \"\" {\n";
-        for (const AppSpec& app : apps) {
+        for (const AppEntry& app : apps) {
             text += "    " + app.name +
                     "() = \"\" {\n      active(Bool) = " + (app.active ? "true" : "false") +
                     " {}\n      id(String) = \"" + app.id + "\" {}\n    }\n";
         }
         text += "  }\n}\n";
         TestSupport::writeBytes(confFile(), text);
-        for (const AppSpec& app : apps) {
+        for (const AppEntry& app : apps) {
             if (!app.install) {
                 continue;
             }
