@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # The main job: runs the programs under Wine in the build tree's own prefix.
-#   1. VorlixSentinel is started, asked to close, and its exit code shown.
+#   1. VorlixSentinel runs on a copy of the example installation with two copies of the reference
+#      application (recorder, collector): both are started, a killed one is restarted, checks are
+#      paused and resumed with the per-instance marker, and DIE stops it; its exit code is shown.
 #   2. Sedrin sets the root of a copy of the example installation, changes a value and copies an
 #      object; its status (exit code and registry) and the changed file are shown.
 set -euo pipefail
@@ -12,14 +14,24 @@ run="$root/cmake/wine-run.sh"
 "$run" --start
 trap '"$run" --stop' EXIT
 
-echo "== VorlixSentinel: start, close message, exit code"
-"$run" "$build/bin/SentinelControl.exe" "$build/bin/VorlixSentinel.exe"
-
 # A fresh copy of the example installation on the prefix's drive C:, so its Windows path is short
 # and has no hyphen (an unquoted value is cut at a hyphen).
 install="$VORLIX_WINEPREFIX/drive_c/VorlixDemo"
 rm -rf "$install"
 cp -r "$root/examples/installation" "$install"
+
+# The watchdog's programs: the reference application as recorder and collector, each with its IPC
+# name in the settings file beside it; the configuration's root is the demo installation.
+mkdir -p "$install/bin"
+for app in recorder:Recorder collector:Collector; do
+  cp "$build/bin/ReferenceApp.exe" "$install/bin/${app%%:*}.exe"
+  printf 'id=%s\r\nlifetime=120\r\n' "${app##*:}" > "$install/bin/${app%%:*}.settings"
+done
+sed -i 's|"C:\\\\Program Files\\\\Vorlix"|"C:\\\\VorlixDemo\\\\"|' "$install/Configuration/sentinel.conf"
+
+echo "== VorlixSentinel: start, restart, pause, DIE"
+"$run" "$build/bin/SentinelDemo.exe" "$build/bin/VorlixSentinel.exe" 'C:\VorlixDemo\Configuration\' Recorder Collector
+echo
 
 sedrin() {
   echo "\$ Sedrin.exe $*"

@@ -31,7 +31,7 @@ TEST_F(ConfReaderExample, ReadsTheWatchdogAndLoggingKeys)
 
     std::list<std::string> applications;
     ASSERT_EQ(reader->getSubObjects("sentinel.monitor", applications), 0);
-    EXPECT_EQ(applications, (std::list<std::string>{"recorder", "analyser"}));
+    EXPECT_EQ(applications, (std::list<std::string>{"recorder", "collector", "analyser"}));
     bool active = false;
     EXPECT_EQ(reader->getBool("sentinel.monitor.recorder.active", active), 0);
     EXPECT_TRUE(active);

@@ -1,6 +1,6 @@
 // SentinelControl.cpp - starts the watchdog, asks it to close and reports its exit code.
 //
-// Win32 tool used by the demo. Usage: SentinelControl <path of VorlixSentinel.exe> [options...]
+// Win32 tool, used by hand. Usage: SentinelControl <path of VorlixSentinel.exe> [options...]
 // The options are handed to the watchdog unchanged.
 #include "Foundation/Win32.h"
 

@@ -1,0 +1,78 @@
+// MonitoredApplication.h - one application the watchdog keeps running, and the hand-over of a
+// process-information reply from the IPC listener to the status monitor.
+//
+// Win32 program code (the record holds a process job).
+#pragma once
+
+#include "Foundation/CountedHandle.h"
+#include "JobInstance/ProcessInstance.h"
+#include "Time/DateTime.h"
+
+#include <cstdint>
+#include <list>
+#include <mutex>
+#include <string>
+
+struct MonitoredApplication {
+    std::string name;              // also the program's file name without ".exe"
+    Vorlix::DateTime lastStart{0}; // last successful start by the watchdog; the epoch when new
+    int32_t restartCount = 0;
+    std::string id; // the application's IPC name; its server is id + "_" + tag
+    bool active = false;
+    Vorlix::CountedHandle<Vorlix::ProcessInstance> process;
+    std::string processInfo; // the last SEND_PROCESS_INFO reply (status monitor's copy)
+};
+
+using ApplicationList = std::list<MonitoredApplication>;
+
+// The record that awaits a SEND_PROCESS_INFO reply and the reply text, under one lock: the
+// listener stores a reply only while a query is pending, and only into this hand-over, never into
+// a record that the status monitor may remove.
+class InfoHandOver {
+public:
+    // Starts a query for `record`: forgets any earlier reply.
+    void begin(const MonitoredApplication* record)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        pending = record;
+        reply.clear();
+    }
+
+    // From the listener: false when no query is pending.
+    bool deliver(const std::string& text)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (pending == nullptr) {
+            return false;
+        }
+        reply = text;
+        return true;
+    }
+
+    bool answered() const
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return !reply.empty();
+    }
+
+    // Ends the query: nothing is pending any more; answers the reply (empty when none came).
+    std::string finish()
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        pending = nullptr;
+        std::string text;
+        text.swap(reply);
+        return text;
+    }
+
+    bool isPending() const
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        return pending != nullptr;
+    }
+
+private:
+    mutable std::mutex lock;
+    const MonitoredApplication* pending = nullptr;
+    std::string reply;
+};
