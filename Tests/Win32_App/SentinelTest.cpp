@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 using namespace std::chrono_literals;
 using SentinelTesting::AppEntry;
@@ -678,4 +679,61 @@ TEST_F(SentinelConfigure, DebugLevelKey)
         EXPECT_EQ(Vorlix::debugThreshold(), c.expected);
         sentinel.reset();
     }
+}
+
+TEST_F(SentinelLogged, LateReplyOfOneApplicationDoesNotAnswerTheNextQuery)
+{
+    MonitoredApplication first;
+    first.name = "first";
+    first.id = "First";
+    MonitoredApplication second;
+    second.name = "second";
+    second.id = "Second";
+    // The first application does not answer within the wait.
+    Sentinel::infoHandOver.begin(&first, "First_" + Sentinel::instanceTag);
+    EXPECT_EQ(Sentinel::infoHandOver.finish(), "");
+    // Its answer arrives while the second one is asked, sent from its own server's name.
+    Sentinel::infoHandOver.begin(&second, "Second_" + Sentinel::instanceTag);
+    Sentinel::onMessage("REPLY", "SEND_PROCESS_INFO", "111,222", "First_" + Sentinel::instanceTag);
+    EXPECT_FALSE(Sentinel::infoHandOver.answered()) << "the first one's process counts as the second one";
+    // The second one's own answer is taken.
+    Sentinel::onMessage("REPLY", "SEND_PROCESS_INFO", "333,444", "Second_" + Sentinel::instanceTag);
+    EXPECT_EQ(Sentinel::infoHandOver.finish(), "333,444");
+}
+
+namespace {
+
+void ignoreEveryMessage(const std::string&, const std::string&, const std::string&, const std::string&) {}
+
+} // namespace
+
+TEST_F(SentinelMonitorPass, StopDuringTheReplyWaitStartsNoProgram)
+{
+    install.writeConfiguration({{"plain", "PlainPass", true, "", true}});
+    // A peer that takes the query but never answers: the wait runs until the stop.
+    Vorlix::IPCServer silent("SilentPeer_" + Sentinel::instanceTag,
+                             Vorlix::CountedHandle<Vorlix::LogDispatcher>(), &ignoreEveryMessage);
+    // The listener makes its mailslot on its own thread: wait until a query can reach it.
+    ASSERT_TRUE(TestSupport::waitUntil(
+        [] {
+            return Vorlix::IPCClient("SilentPeer_" + Sentinel::instanceTag).send("COMMAND", "", "ping", "");
+        },
+        std::chrono::seconds(5)));
+    MonitoredApplication app;
+    app.name = "plain";
+    app.id = "SilentPeer";
+    app.active = true;
+    std::thread stopper([] {
+        Sleep(500);
+        Sentinel::quitRequested = true;
+    });
+    const bool got = Sentinel::getApplication(app);
+    stopper.join();
+    silent.stop();
+    const bool started = !app.process.isNull() && app.process->getStatus() == Vorlix::JOB_RUNNING;
+    if (!app.process.isNull()) {
+        app.process->terminate(true, 0, 0);
+    }
+    EXPECT_FALSE(started) << "a stopping watchdog started a program: " << ::testing::PrintToString(lines());
+    EXPECT_FALSE(got);
 }

@@ -49,6 +49,9 @@ bool Sentinel::getApplication(MonitoredApplication& app)
         return captureApplication(app);
     }
     debug(3, "   Application is not running.");
+    if (quitRequested) {
+        return false; // a stopping watchdog starts nothing it could no longer tell to end
+    }
     if (!app.active) {
         debug(2, "Application \"%s\" is not to be activated.", ParameterList().add(app.name));
         return false;
@@ -65,7 +68,7 @@ bool Sentinel::isApplicationRunning(MonitoredApplication& app)
     debug(3, "   Trying to find out if \"%s\" is already running...", ParameterList().add(app.name));
     // A reply meant for an earlier query (or another record) must not count for this one.
     app.processInfo.clear();
-    infoHandOver.begin(&app);
+    infoHandOver.begin(&app, applicationServer(app));
     bool sent = false;
     try {
         Vorlix::IPCClient client(applicationServer(app));

@@ -42,7 +42,7 @@ void handle(const std::string& type, const std::string& id, const std::string& t
     } else if (type == "REPLY") {
         debug(2, "IPC: Received reply \"%s\" with id \"%s\".",
               ParameterList().add(escapeForLog(text)).add(escapeForLog(id)));
-        if (id == "SEND_PROCESS_INFO" && !Sentinel::infoHandOver.deliver(text)) {
+        if (id == "SEND_PROCESS_INFO" && !Sentinel::infoHandOver.deliver(text, sender)) {
             debug(2, "IPC: Cannot store process info.");
         }
     } else if (type == "RUN_PROG") {

@@ -30,19 +30,25 @@ using ApplicationList = std::list<MonitoredApplication>;
 // a record that the status monitor may remove.
 class InfoHandOver {
 public:
-    // Starts a query for `record`: forgets any earlier reply.
-    void begin(const MonitoredApplication* record)
+    // Starts a query for `record`, asked of the server `asked`: forgets any earlier reply.
+    void begin(const MonitoredApplication* record, const std::string& asked = std::string())
     {
         std::lock_guard<std::mutex> hold(lock);
         pending = record;
+        askedServer = asked;
         reply.clear();
     }
 
-    // From the listener: false when no query is pending.
-    bool deliver(const std::string& text)
+    // From the listener: false when no query is pending, or when the reply names another server
+    // as its sender (a late answer of the application asked before). A reply without a sender is
+    // taken: peers need not name themselves.
+    bool deliver(const std::string& text, const std::string& sender = std::string())
     {
         std::lock_guard<std::mutex> hold(lock);
         if (pending == nullptr) {
+            return false;
+        }
+        if (!sender.empty() && !askedServer.empty() && sender != askedServer) {
             return false;
         }
         reply = text;
@@ -74,5 +80,6 @@ public:
 private:
     mutable std::mutex lock;
     const MonitoredApplication* pending = nullptr;
+    std::string askedServer;
     std::string reply;
 };

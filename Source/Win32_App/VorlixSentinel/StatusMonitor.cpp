@@ -102,6 +102,9 @@ void checkApplications(bool reportingPass, int32_t now)
             it = Sentinel::applications.erase(it);
             continue;
         }
+        if (Sentinel::quitRequested) {
+            break; // no restart while stopping
+        }
         ++app.restartCount;
         Sentinel::startApplication(app, true);
         ++it;
