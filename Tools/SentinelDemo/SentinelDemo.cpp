@@ -66,9 +66,12 @@ int demo(const std::string& watchdog, const std::string& configurationDir,
     CloseHandle(info.hThread);
     say("watchdog started, process " + std::to_string(info.dwProcessId));
 
+    // Every step that did not go as shown makes the demo end with 1, not only the exit code.
+    bool asExpected = true;
     std::vector<uint32_t> pids;
     for (const std::string& id : ids) {
         const uint32_t pid = probe.waitForProcess(id, 20s);
+        asExpected = asExpected && pid != 0;
         say("  " + id + (pid != 0 ? " runs as process " + std::to_string(pid) : " did not start"));
         pids.push_back(pid);
     }
@@ -78,6 +81,7 @@ int demo(const std::string& watchdog, const std::string& configurationDir,
         say("killing " + ids[0] + " (process " + std::to_string(pids[0]) + ")");
         killProcess(pids[0]);
         const uint32_t again = probe.waitForProcess(ids[0], 15s, pids[0]);
+        asExpected = asExpected && again != 0;
         say("  " + ids[0] +
             (again != 0 ? " restarted as process " + std::to_string(again) : " was not restarted"));
         pids[0] = again;
@@ -90,10 +94,12 @@ int demo(const std::string& watchdog, const std::string& configurationDir,
         killProcess(pids[1]);
         say("  killed " + ids[1] + "; waiting one check period...");
         const uint32_t during = probe.waitForProcess(ids[1], 6s);
+        asExpected = asExpected && during == 0;
         say("  " + ids[1] + (during != 0 ? " was restarted (unexpected)" : " stays stopped while paused"));
         Vorlix::SystemInfo::setRegNumber(kResources, marker, 1);
         say("per-instance marker set to 1: checks resume");
         const uint32_t after = probe.waitForProcess(ids[1], 15s);
+        asExpected = asExpected && after != 0;
         say("  " + ids[1] +
             (after != 0 ? " restarted as process " + std::to_string(after) : " was not restarted"));
         pids[1] = after;
@@ -105,6 +111,7 @@ int demo(const std::string& watchdog, const std::string& configurationDir,
         client.send("COMMAND", "", "DIE", "SentinelDemo");
     } catch (...) {
         say("  cannot send");
+        asExpected = false;
     }
     DWORD code = 0;
     if (WaitForSingleObject(info.hProcess, 20000) != WAIT_OBJECT_0) {
@@ -121,10 +128,11 @@ int demo(const std::string& watchdog, const std::string& configurationDir,
         const uint32_t pid = probe.processId(ids[i], 700ms);
         say("  " + ids[i] + (pid == 0 ? " ended on DIE" : " still runs"));
         if (pid != 0) {
+            asExpected = false;
             killProcess(pid);
         }
     }
-    return code == 0 ? 0 : 1;
+    return code == 0 && asExpected ? 0 : 1;
 }
 
 } // namespace
