@@ -157,7 +157,8 @@ Sentinel::~Sentinel()
     debug(1, "Shutting down the Sentinel...");
     // The status monitor reads the applications, the configuration and the logger: it must have
     // left its loop before any of them goes.
-    if (!waitForMonitorEnd(kMonitorEndWaitMs)) {
+    const bool monitorEnded = waitForMonitorEnd(kMonitorEndWaitMs);
+    if (!monitorEnded) {
         debug(1, "statusMonitor did not end in time.");
     }
     // Only an instance that ran owns its marker; a refused second watchdog of the same user must
@@ -166,13 +167,17 @@ Sentinel::~Sentinel()
         changeMarker(1, 3);
     }
 
-    debug(1, "   Terminating applications...");
-    for (MonitoredApplication& app : applications) {
-        app.active = false;
-        signalApplication(app);
-    }
-    if (!applications.empty()) {
-        Sleep(250);
+    // A monitor thread that is still inside a pass owns the application list: it is neither walked
+    // nor freed then, and the objects it reads stay alive until the process ends.
+    if (monitorEnded) {
+        debug(1, "   Terminating applications...");
+        for (MonitoredApplication& app : applications) {
+            app.active = false;
+            signalApplication(app);
+        }
+        if (!applications.empty()) {
+            Sleep(250);
+        }
     }
 
     debug(1, "   Terminating IPC server.");
@@ -181,10 +186,12 @@ Sentinel::~Sentinel()
     }
     ipcServer.destroyNow();
 
-    applications.clear();
-    logger.reset();
-    conf.destroyNow();
-    moduleLogger.destroyNow();
-    dispatcher.destroyNow();
+    if (monitorEnded) {
+        applications.clear();
+        logger.reset();
+        conf.destroyNow();
+        moduleLogger.destroyNow();
+        dispatcher.destroyNow();
+    }
     monopoly.release();
 }
