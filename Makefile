@@ -19,7 +19,7 @@ build-x86: bootstrap
 build: build-x64 build-x86
 
 test: build
-	@ctest --preset windows-x64 -j2
+	@ctest --preset windows-x64 -j2 --repeat until-pass:2
 
 demo: build-x64
 	@./scripts/demo.sh
