@@ -336,6 +336,7 @@ TEST_F(SentinelConfigure, ReadsTheApplicationTable)
 
     // A later reconfiguration reads the file of ConfigurationDir; records not listed there stay.
     TestSupport::writeBytes(install.confFile(),
+                            "log() = \"\" { global() = \"\" { debug-level(Integer) = 5 {} } }\n"
                             "sentinel() = \"\" { monitor() = \"\" {\n"
                             "  c() = \"\" { active(Bool) = true {} id(String) = Gamma {} }\n"
                             "} }\n");
@@ -669,9 +670,10 @@ TEST_F(SentinelConfigure, DebugLevelKey)
         {"0", 0, "0 silences every debug text"}, {"9", 5, "out of range: unchanged"}, {"3", 3, "in range"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        Vorlix::setDebugThreshold(5);
+        // The logging keys come first: the global level 5, then the watchdog's own level.
         const std::string text =
-            std::string("sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = ") + c.value +
+            std::string("log() = \"\" { global() = \"\" { debug-level(Integer) = 5 {} } }\n") +
+            "sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = " + c.value +
             " {} }\n  monitor() = \"\" { a() = \"\" { active(Bool) = true {} id(String) = A {} } }\n}\n";
         TestSupport::writeBytes(install.confFile(), text);
         newSentinel();

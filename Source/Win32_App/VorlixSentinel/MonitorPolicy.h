@@ -4,6 +4,8 @@
 // Portable: no platform headers, so the decisions can be tested as tables over any clock.
 #pragma once
 
+#include "Foundation/StringUtils.h"
+
 #include <cstdint>
 #include <string>
 
@@ -101,24 +103,10 @@ inline StoppedVerdict judgeStopped(bool active, int32_t lastStart, int32_t resta
     return STOPPED_RESTART;
 }
 
-// A peer's text made safe for one debug line: control bytes (CR, LF, the parameter and record
-// separators among them) are written as \xHH; everything else, paths included, stays.
+// A peer's text made safe for one debug line (see escapeControlBytes).
 inline std::string escapeForLog(const std::string& text)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return Vorlix::escapeControlBytes(text);
 }
 
 } // namespace SentinelPolicy
