@@ -385,3 +385,21 @@ TEST_F(SentinelProgram, CommandVocabularyAndMalformedForms)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SentinelProgram, StartedWhileSuspendedStartsNothingUntilResumed)
+{
+    install.writeConfiguration({{"recorder", "Recorder", true, "", true}});
+    Vorlix::SystemInfo::setRegNumber(kResources, instanceMarker(), 0);
+    ASSERT_TRUE(install.start(watchdog));
+    ASSERT_TRUE(waitForLog("but Registry marker prevented it."));
+    EXPECT_EQ(probe.processId("Recorder", 2s), 0u) << "started although the checks were suspended";
+    EXPECT_EQ(readMarker(instanceMarker()), 0) << "the start turns only a 3 into 1";
+
+    Vorlix::SystemInfo::setRegNumber(kResources, instanceMarker(), 1);
+    EXPECT_NE(probe.waitForProcess("Recorder", 20s), 0u);
+    EXPECT_EQ(closeWatchdog(), 0u);
+}
+
+} // namespace

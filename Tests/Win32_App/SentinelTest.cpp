@@ -419,9 +419,6 @@ protected:
         SentinelConfigure::SetUp();
         install.writeConfiguration({{"plain", "PlainPass", true, "", false}});
         ASSERT_NO_FATAL_FAILURE(configureFile());
-        Sentinel::markerKeyPath = SentinelTesting::kResources;
-        Sentinel::markerName = SentinelTesting::instanceMarker();
-        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 1);
         savedClock = Sentinel::clock;
         Sentinel::clock = fakeClock;
     }
@@ -438,11 +435,16 @@ protected:
         SentinelConfigure::TearDown();
     }
 
+    // A configured watchdog whose markers let the passes check.
     void configureFile()
     {
         newSentinel();
         ASSERT_TRUE(sentinel->configure());
         ASSERT_EQ(Sentinel::applications.size(), 1u);
+        Sentinel::markerKeyPath = SentinelTesting::kResources;
+        Sentinel::markerName = SentinelTesting::instanceMarker();
+        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 1);
+        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, "SentinelMarker", 1);
         recorderHandle->clear();
     }
 
@@ -568,7 +570,8 @@ TEST_F(SentinelMonitorPass, InstanceMarkerOtherThanOneSuspendsEveryCheck)
     Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 0);
     fakeNow = kStart;
     MonitorPassState state;
-    state.timers = SentinelPolicy::MonitorTimers::armed(kStart - 5); // markers due at once
+    // Armed now, as at thread start: the first pass reads the marker before it would check.
+    state.timers = SentinelPolicy::MonitorTimers::armed(kStart);
     const std::string paused = "D1 statusMonitor: Was going to check if applications were still running, but "
                                "Registry marker prevented it.";
     EXPECT_TRUE(Sentinel::monitorPass(state));

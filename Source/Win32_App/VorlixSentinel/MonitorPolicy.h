@@ -23,11 +23,10 @@ struct MonitorTimers {
     int32_t nextMarker = 0;
     int32_t nextCheck = 0;
 
-    // Armed at thread start `start`: the first pass checks the applications at once.
-    static MonitorTimers armed(int32_t start)
-    {
-        return {start + kAlivePeriod, start + kMarkerPeriod, start - kCheckPeriod};
-    }
+    // Armed at thread start `start`: the first pass reads the markers and then, unless they
+    // forbid it, checks the applications at once. A watchdog started while its checks are
+    // suspended so checks nothing.
+    static MonitorTimers armed(int32_t start) { return {start + kAlivePeriod, start, start - kCheckPeriod}; }
 };
 
 // A timer is due once the pass's clock reading has reached it; a due timer is re-armed to a fresh

@@ -119,6 +119,10 @@ bool Sentinel::run()
     Sleep(100);
 
     debug(1, "Creating statusMonitor thread");
+    // The monitor ends the main loop with a message to this thread: the thread's queue must exist
+    // before the monitor runs, or that message would be lost.
+    MSG probe{};
+    PeekMessageA(&probe, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     mainThreadId = GetCurrentThreadId();
     monitorRunning = true;
     HANDLE thread = CreateThread(nullptr, 0, monitorEntry, this, 0, nullptr);
