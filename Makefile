@@ -1,7 +1,7 @@
 # The two commands of a fresh machine:
 #   make demo   - set up, build, and run the programs on the example installation
 #   make test   - set up, build both targets, and run every test under Wine
-.PHONY: all bootstrap build build-x64 build-x86 test demo bench format clean
+.PHONY: all bootstrap build build-x64 build-x86 test demo soak bench format clean
 
 all: build
 
@@ -24,12 +24,13 @@ test: build
 demo: build-x64
 	@./scripts/demo.sh
 
-# Lines per second through a logger unit beside a raw guard + append + flush loop (not a test).
-BENCH_PREFIX = VORLIX_WINEPREFIX=$(CURDIR)/build/windows-x64/wineprefix
+# Fault and load runs (not tests; about 15 minutes): one PASS/FAIL line each.
+soak: build-x64
+	@./scripts/soak.sh
+
+# Benchmarks (not tests; about 15 minutes): one table of figures beside same-run baselines.
 bench: build-x64
-	@$(BENCH_PREFIX) ./cmake/wine-run.sh --start
-	@cd build/windows-x64 && $(BENCH_PREFIX) ../../cmake/wine-run.sh bin/LogBench.exe 20000; \
-	  status=$$?; $(BENCH_PREFIX) ../../cmake/wine-run.sh --stop; exit $$status
+	@./scripts/bench.sh
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -92,6 +92,9 @@ int main(int argc, char** argv)
         }
         std::printf("best: raw %.0f lines/s, unit %.0f lines/s, ratio %.2f\n", bestRaw, bestUnit,
                     bestUnit / bestRaw);
+        // One row of the benchmark table (see Tools/Bench).
+        std::printf("ROW|log lines per s through a unit%s|%.0f|%.0f (raw guard + append + flush)||-\n",
+                    scheme == 0 ? "" : ", size rotation", bestUnit, bestRaw);
         Vorlix::FileUtils::removeFile(rawPath, true);
         Vorlix::FileUtils::removeFile(unitPath, true);
     }
