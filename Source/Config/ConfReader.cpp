@@ -1,34 +1,16 @@
-// ConfReader.cpp - the reader's life cycle and buildTree, which reads a file into the tree.
+// ConfReader.cpp - the reader's life cycle and building its tree from a text.
 //
-// Uses the Win32 layers FilePlain and Monopoly; the text itself is handled by the portable
-// tokenizer and parser.
+// Portable: no platform headers (the guard member is a Monopoly, whose layer is Win32). Reading a
+// file into the tree is in ConfReaderFile.cpp.
 #include "Config/ConfReader.h"
 
 #include "Config/ConfParser.h"
 #include "Config/ConfigException.h"
 #include "Config/Tokenizer.h"
-#include "File/FileBase.h"
 
 #include <new>
 
 namespace Vorlix {
-
-namespace {
-
-// Releases the reader's guard on every way out of buildTree, exceptions passed on included.
-class GuardRelease {
-public:
-    explicit GuardRelease(Monopoly& heldGuard) : guard(heldGuard) {}
-    ~GuardRelease() { guard.release(); }
-
-    GuardRelease(const GuardRelease&) = delete;
-    GuardRelease& operator=(const GuardRelease&) = delete;
-
-private:
-    Monopoly& guard;
-};
-
-} // namespace
 
 ConfReader::ConfReader(CountedHandle<LogDispatcher> dispatcher)
     : logger(new LoggerUnit(dispatcher, kConfigurationModule))
@@ -60,45 +42,25 @@ void ConfReader::debug(int32_t level, const char* format, ParameterList paramete
     }
 }
 
-void ConfReader::buildTree(const std::string& fileName)
+void ConfReader::buildTreeFromText(const std::string& content, const std::string& sourceName)
 {
-    debug(2, "ConfReader: Building DOM tree from file \"%s\"...", ParameterList().add(fileName));
+    debug(2, "ConfReader: Building DOM tree from \"%s\"...", ParameterList().add(sourceName));
     if (!guard.acquire()) {
         if (!logger.isNull()) {
             logger->error(kMsgNoGuard);
         }
         return;
     }
-    GuardRelease release(guard);
+    // Released on every way out, exceptions passed on included.
+    struct Release {
+        Monopoly& held;
+        ~Release() { held.release(); }
+    } release{guard};
+    replaceTree(content, sourceName);
+}
 
-    std::string content;
-    try {
-        FilePlain file(fileName);
-        file.open(FILE_READ);
-        const uint32_t size = file.size();
-        // A short read would parse a cut-off file as if it were whole.
-        // The size from the directory is 32 bits: a larger file, or one that grew since, does
-        // not end where the read did.
-        if (!file.read(content, size) || !file.eof()) {
-            VORLIX_THROW(FileException, FL_READ, fileName);
-        }
-        file.close();
-    } catch (FileException& e) {
-        VORLIX_HERE(e);
-        if (!logger.isNull()) {
-            logger->error(kMsgCannotReadFile, ParameterList().add(fileName).add(e.codeText()));
-        }
-        debug(1, "ConfReader: %s", ParameterList().add(e.fullText()));
-        return;
-    } catch (...) {
-        if (!logger.isNull()) {
-            logger->error(kMsgCannotReadFile, ParameterList().add(fileName).add("Unknown"));
-        }
-        debug(1, "ConfReader: Unknown error while building DOM tree from file \"%s\".",
-              ParameterList().add(fileName));
-        return;
-    }
-
+void ConfReader::replaceTree(const std::string& content, const std::string& sourceName)
+{
     rootNode.reset();
     rootNode.reset(new (std::nothrow) ConfNode("Root"));
     if (!rootNode) {
@@ -112,7 +74,7 @@ void ConfReader::buildTree(const std::string& fileName)
     } catch (ConfigException& e) {
         VORLIX_HERE(e);
         if (!logger.isNull()) {
-            logger->error(kMsgSyntaxError, ParameterList().add(fileName).add(e.codeText()));
+            logger->error(kMsgSyntaxError, ParameterList().add(sourceName).add(e.codeText()));
         }
         debug(1, "ConfReader: %s, line %i.",
               ParameterList().add(e.fullText()).add(lineAt(content, tokenizer.position())));
