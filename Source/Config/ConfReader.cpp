@@ -1,9 +1,12 @@
-// ConfReader.cpp - the reader's life cycle and building its tree from a text.
+// ConfReader.cpp - the reader's life cycle and buildTree, which reads a file or a text into the
+// tree.
 //
-// Portable: no platform headers (the guard member is a Monopoly, whose layer is Win32). Reading a
-// file into the tree is in ConfReaderFile.cpp.
+// Portable: no platform headers. The guard member is a Monopoly and the file is read by
+// readConfigurationFile (ConfReaderFile.cpp), both Win32 layers; the text itself is handled by the
+// portable tokenizer and parser.
 #include "Config/ConfReader.h"
 
+#include "Config/ConfFileRead.h"
 #include "Config/ConfParser.h"
 #include "Config/ConfigException.h"
 #include "Config/Tokenizer.h"
@@ -11,6 +14,23 @@
 #include <new>
 
 namespace Vorlix {
+
+namespace {
+
+// Releases the reader's guard on every way out of buildTree, exceptions passed on included.
+class GuardRelease {
+public:
+    explicit GuardRelease(Monopoly& heldGuard) : guard(heldGuard) {}
+    ~GuardRelease() { guard.release(); }
+
+    GuardRelease(const GuardRelease&) = delete;
+    GuardRelease& operator=(const GuardRelease&) = delete;
+
+private:
+    Monopoly& guard;
+};
+
+} // namespace
 
 ConfReader::ConfReader(CountedHandle<LogDispatcher> dispatcher)
     : logger(new LoggerUnit(dispatcher, kConfigurationModule))
@@ -42,6 +62,39 @@ void ConfReader::debug(int32_t level, const char* format, ParameterList paramete
     }
 }
 
+void ConfReader::buildTree(const std::string& fileName)
+{
+    debug(2, "ConfReader: Building DOM tree from file \"%s\"...", ParameterList().add(fileName));
+    if (!guard.acquire()) {
+        if (!logger.isNull()) {
+            logger->error(kMsgNoGuard);
+        }
+        return;
+    }
+    GuardRelease release(guard);
+
+    std::string content;
+    try {
+        readConfigurationFile(fileName, content);
+    } catch (FileException& e) {
+        VORLIX_HERE(e);
+        if (!logger.isNull()) {
+            logger->error(kMsgCannotReadFile, ParameterList().add(fileName).add(e.codeText()));
+        }
+        debug(1, "ConfReader: %s", ParameterList().add(e.fullText()));
+        return;
+    } catch (...) {
+        if (!logger.isNull()) {
+            logger->error(kMsgCannotReadFile, ParameterList().add(fileName).add("Unknown"));
+        }
+        debug(1, "ConfReader: Unknown error while building DOM tree from file \"%s\".",
+              ParameterList().add(fileName));
+        return;
+    }
+
+    replaceTree(content, fileName);
+}
+
 void ConfReader::buildTreeFromText(const std::string& content, const std::string& sourceName)
 {
     debug(2, "ConfReader: Building DOM tree from \"%s\"...", ParameterList().add(sourceName));
@@ -51,11 +104,7 @@ void ConfReader::buildTreeFromText(const std::string& content, const std::string
         }
         return;
     }
-    // Released on every way out, exceptions passed on included.
-    struct Release {
-        Monopoly& held;
-        ~Release() { held.release(); }
-    } release{guard};
+    GuardRelease release(guard);
     replaceTree(content, sourceName);
 }
 

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <list>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,11 +109,14 @@ bool writeTree(const ConfNode* node, std::string& out)
     return true;
 }
 
+// The dotted paths of the objects that a path can name: a path names the first of several
+// siblings of one name, so the later ones are left out.
 void collectPaths(const ConfNode* node, const std::string& prefix, std::vector<std::string>& paths)
 {
-    for (const ConfNode* child = node->firstChild(); child != nullptr && paths.size() < 200;
+    std::set<std::string> seen;
+    for (const ConfNode* child = node->firstChild(); child != nullptr && paths.size() < 32;
          child = child->nextSibling()) {
-        if (child->name().find('.') != std::string::npos) {
+        if (!seen.insert(child->name()).second || child->name().find('.') != std::string::npos) {
             continue;
         }
         const std::string path = prefix.empty() ? child->name() : prefix + "." + child->name();
@@ -132,6 +136,9 @@ void checkLookups(const ConfReader& reader)
     collectPaths(reader.root(), "", paths);
     for (const std::string& path : paths) {
         const ConfNode* node = reader.findNode(path);
+        if (node == nullptr) {
+            std::fprintf(stderr, "object path %s not found\n", FuzzSupport::shown(path).c_str());
+        }
         FUZZ_REQUIRE(node != nullptr);
         std::string value = "~sentinel";
         const int32_t code = reader.getValue(path, node->type(), value);
@@ -145,6 +152,11 @@ void checkLookups(const ConfReader& reader)
             if (node->type() == "String" && node->value().find("${") == std::string::npos) {
                 FUZZ_REQUIRE(value == node->value());
             }
+        }
+        // The typed look-ups expand the value again each; a value that refers to itself costs up to
+        // the expansion limit per look-up, so they run for the first objects only.
+        if (&path - paths.data() >= 4) {
+            continue;
         }
         std::string text;
         bool flag = false;

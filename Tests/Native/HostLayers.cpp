@@ -1,4 +1,5 @@
-// HostMonopoly.cpp - the exclusion guard for the native test build.
+// HostLayers.cpp - stand-ins for the Win32 layers the portable modules call, for the native test
+// build: the exclusion guard and the configuration reader's file read.
 //
 // Native test build only: the configuration reader holds a Monopoly, whose real layer is Win32. The
 // unnamed mode is the same as there, a lock of this process that blocks until free and counts
@@ -6,6 +7,11 @@
 // the first acquire of a name holds it and every other one is refused at once.
 #include "Foundation/Monopoly.h"
 
+#include "Config/ConfFileRead.h"
+#include "Foundation/Exception.h"
+
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <set>
 
@@ -101,6 +107,24 @@ bool Monopoly::release()
     }
     platform->section->unlock();
     return true;
+}
+
+} // namespace Vorlix
+
+// The configuration reader's file read, through the standard library.
+
+namespace Vorlix {
+
+void readConfigurationFile(const std::string& fileName, std::string& content)
+{
+    std::ifstream in(fileName, std::ios::binary);
+    if (!in) {
+        VORLIX_THROW(FileException, FL_EXISTS_NOT, fileName);
+    }
+    content.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        VORLIX_THROW(FileException, FL_READ, fileName);
+    }
 }
 
 } // namespace Vorlix
