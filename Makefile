@@ -1,7 +1,10 @@
 # The two commands of a fresh machine:
 #   make demo   - set up, build, and run the programs on the example installation
-#   make test   - set up, build both targets, and run every test under Wine
-.PHONY: all bootstrap build build-x64 build-x86 test demo soak bench format clean
+#   make test   - set up, build both targets, and run every test under Wine, and the native
+#                 sanitizer build's tests and short fuzz runs
+#   make fuzz   - long fuzz runs: FUZZ_TIME seconds per target (FUZZ_TARGETS picks some)
+#   make soak   - fault and load runs under Wine; make bench - the benchmark table
+.PHONY: all bootstrap build build-x64 build-x86 build-native test demo soak bench fuzz format clean
 
 all: build
 
@@ -18,8 +21,20 @@ build-x86: bootstrap
 
 build: build-x64 build-x86
 
-test: build
+# The portable modules with the host's clang under AddressSanitizer and UndefinedBehaviorSanitizer,
+# their unit tests and the fuzz targets.
+build-native: bootstrap
+	@cmake --preset native-asan >/dev/null
+	@cmake --build --preset native-asan
+
+test: build build-native
+	@ctest --preset native-asan -j2
 	@ctest --preset windows-x64 -j2 --repeat until-pass:2
+
+FUZZ_TIME ?= 60
+FUZZ_TARGETS ?=
+fuzz: build-native
+	@FUZZ_TIME=$(FUZZ_TIME) FUZZ_TARGETS="$(FUZZ_TARGETS)" ./scripts/fuzz.sh
 
 demo: build-x64
 	@./scripts/demo.sh

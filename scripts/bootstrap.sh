@@ -11,6 +11,8 @@ packages=(
   wine
   wine64
   googletest
+  clang
+  libclang-rt-14-dev
 )
 
 missing=()

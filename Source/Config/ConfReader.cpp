@@ -1,13 +1,15 @@
-// ConfReader.cpp - the reader's life cycle and buildTree, which reads a file into the tree.
+// ConfReader.cpp - the reader's life cycle and buildTree, which reads a file or a text into the
+// tree.
 //
-// Uses the Win32 layers FilePlain and Monopoly; the text itself is handled by the portable
-// tokenizer and parser.
+// Portable: no platform headers. The guard member is a Monopoly and the file is read by
+// readConfigurationFile (ConfReaderFile.cpp), both Win32 layers; the text itself is handled by the
+// portable tokenizer and parser.
 #include "Config/ConfReader.h"
 
+#include "Config/ConfFileRead.h"
 #include "Config/ConfParser.h"
 #include "Config/ConfigException.h"
 #include "Config/Tokenizer.h"
-#include "File/FileBase.h"
 
 #include <new>
 
@@ -73,16 +75,7 @@ void ConfReader::buildTree(const std::string& fileName)
 
     std::string content;
     try {
-        FilePlain file(fileName);
-        file.open(FILE_READ);
-        const uint32_t size = file.size();
-        // A short read would parse a cut-off file as if it were whole.
-        // The size from the directory is 32 bits: a larger file, or one that grew since, does
-        // not end where the read did.
-        if (!file.read(content, size) || !file.eof()) {
-            VORLIX_THROW(FileException, FL_READ, fileName);
-        }
-        file.close();
+        readConfigurationFile(fileName, content);
     } catch (FileException& e) {
         VORLIX_HERE(e);
         if (!logger.isNull()) {
@@ -99,6 +92,24 @@ void ConfReader::buildTree(const std::string& fileName)
         return;
     }
 
+    replaceTree(content, fileName);
+}
+
+void ConfReader::buildTreeFromText(const std::string& content, const std::string& sourceName)
+{
+    debug(2, "ConfReader: Building DOM tree from \"%s\"...", ParameterList().add(sourceName));
+    if (!guard.acquire()) {
+        if (!logger.isNull()) {
+            logger->error(kMsgNoGuard);
+        }
+        return;
+    }
+    GuardRelease release(guard);
+    replaceTree(content, sourceName);
+}
+
+void ConfReader::replaceTree(const std::string& content, const std::string& sourceName)
+{
     rootNode.reset();
     rootNode.reset(new (std::nothrow) ConfNode("Root"));
     if (!rootNode) {
@@ -112,7 +123,7 @@ void ConfReader::buildTree(const std::string& fileName)
     } catch (ConfigException& e) {
         VORLIX_HERE(e);
         if (!logger.isNull()) {
-            logger->error(kMsgSyntaxError, ParameterList().add(fileName).add(e.codeText()));
+            logger->error(kMsgSyntaxError, ParameterList().add(sourceName).add(e.codeText()));
         }
         debug(1, "ConfReader: %s, line %i.",
               ParameterList().add(e.fullText()).add(lineAt(content, tokenizer.position())));

@@ -1,7 +1,8 @@
 // ConfReader.h - reading a configuration file into an object tree, and the typed look-ups on it.
 //
-// Reading the file goes through FilePlain and the guard is a Monopoly (the Win32 layers); the
-// tokenizer, the parser and the look-ups are portable. Only buildTree takes the reader's guard, so
+// Reading the file goes through FilePlain and the guard is a Monopoly (the Win32 layers, used by
+// ConfReaderFile.cpp and the guard member); the tokenizer, the parser, building the tree from a
+// text and the look-ups are portable. Only buildTree takes the reader's guard, so
 // two rebuilds of one reader never overlap. The look-ups take no guard and must not run while the
 // same reader rebuilds its tree: in the watchdog the rebuild and the look-ups run on one thread.
 //
@@ -58,6 +59,9 @@ public:
     // that cannot be read leaves the old tree; a syntax error leaves the complete top-level objects
     // read before it.
     void buildTree(const std::string& fileName);
+    // Replaces the tree with the objects of `content`, as buildTree does with a file's bytes;
+    // `sourceName` stands for the file name in the log. Takes the reader's guard like buildTree.
+    void buildTreeFromText(const std::string& content, const std::string& sourceName);
 
     // The node of a dotted path, or null.
     ConfNode* findNode(const std::string& path) const;
@@ -75,6 +79,8 @@ public:
     int32_t getSubObjects(const std::string& path, std::list<std::string>& names) const;
 
 private:
+    // The parse step of both builds, under the guard the caller holds.
+    void replaceTree(const std::string& content, const std::string& sourceName);
     int32_t expandReferences(const std::string& path, std::string& result) const;
     void debug(int32_t level, const char* text) const;
     void debug(int32_t level, const char* format, ParameterList parameters) const;

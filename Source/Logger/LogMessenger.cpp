@@ -1,47 +1,13 @@
 // LogMessenger.cpp - turning serialised records into log lines.
 //
-// Win32 layer only for the thread id; the rest is the logging library's own.
+// No platform headers: the process-wide settings are in LogSettings.cpp, the thread id in
+// ThreadId.cpp.
 #include "Logger/LogMessenger.h"
 
 #include "Foundation/Exception.h"
-#include "Foundation/Win32.h"
 #include "Logger/LogRecord.h"
 
-#include <atomic>
-
 namespace Vorlix {
-
-namespace {
-
-std::atomic<const MessageCatalogue*> installedCatalogue{nullptr};
-std::atomic<bool> threadIds{false};
-
-} // namespace
-
-void setMessageCatalogue(const MessageCatalogue* catalogue)
-{
-    installedCatalogue = catalogue;
-}
-
-const MessageCatalogue* messageCatalogue()
-{
-    return installedCatalogue;
-}
-
-void setThreadIdFlag(bool on)
-{
-    threadIds = on;
-}
-
-bool threadIdFlag()
-{
-    return threadIds;
-}
-
-uint32_t currentThreadId()
-{
-    return static_cast<uint32_t>(GetCurrentThreadId());
-}
 
 LogMessenger::LogMessenger()
 {
@@ -60,7 +26,7 @@ bool LogMessenger::deliver(const std::string& recordText)
         return false;
     }
     bool found = false;
-    const MessageCatalogue* catalogue = installedCatalogue;
+    const MessageCatalogue* catalogue = messageCatalogue();
     if (record.kind == RECORD_CATALOGUED && catalogue != nullptr) {
         std::string text;
         if (catalogue->lookup(record.module, record.messageNumber, text)) {

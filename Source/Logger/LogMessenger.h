@@ -1,7 +1,7 @@
 // LogMessenger.h - the messenger that writes serialised records as log lines through its agent,
 // and the process-wide settings it reads (the installed catalogue, the thread-id flag).
 //
-// No platform headers here; LogMessenger.cpp asks the platform for the thread id.
+// No platform headers here; ThreadId.cpp asks the platform for the thread id.
 #pragma once
 
 #include "Logger/LoggerAgent.h"

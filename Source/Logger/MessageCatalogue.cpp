@@ -1,16 +1,10 @@
-// MessageCatalogue.cpp - loading ".mess" catalogue files and looking messages up.
+// MessageCatalogue.cpp - the lines of ".mess" catalogue files and looking messages up.
 //
-// Portable: files are read through FilePlain and listed through FileUtils.
+// Portable: no platform headers; must stay so (the line rules are built natively and fuzzed).
+// Loading the files is in MessageCatalogueFiles.cpp.
 #include "Logger/MessageCatalogue.h"
 
-#include "File/FileBase.h"
-#include "File/FileOps.h"
 #include "Foundation/StringUtils.h"
-#include "Logger/LogRecord.h"
-#include "Logger/LogVocabulary.h"
-
-#include <memory>
-#include <new>
 
 namespace Vorlix {
 
@@ -23,62 +17,17 @@ std::string keyOf(int32_t module, int32_t messageNumber)
 
 } // namespace
 
-int32_t MessageCatalogue::loadFile(const std::string& path, int32_t module)
+bool MessageCatalogue::addLine(int32_t module, const std::string& line)
 {
-    std::unique_ptr<FilePlain> file(new FilePlain(path));
-    file->open(FILE_READ);
-    int32_t count = 0;
-    while (!file->eof()) {
-        std::string line = file->readLine();
-        if (line.empty() || (line.size() >= 2 && line.compare(0, 2, "//") == 0)) {
-            continue;
-        }
-        std::string number = cut(line, ':');
-        trim(number);
-        trim(line);
-        messages.emplace(keyOf(module, leadingInteger(number)), line); // an existing key keeps its text
-        ++count;
+    if (line.empty() || (line.size() >= 2 && line.compare(0, 2, "//") == 0)) {
+        return false;
     }
-    file->close();
-    return count;
-}
-
-CatalogueLoadResult MessageCatalogue::load(const std::string& directory, const std::string& filter)
-{
-    CatalogueLoadResult result;
-    try {
-        std::string dir = directory;
-        FileUtils::normalizeSeparators(dir);
-        FileUtils::addTrailingSeparator(dir);
-        const std::string catalogueDir = dir + "LogMessages\\";
-        // A directory that is not there is a catalogue that cannot be listed, not an empty one.
-        FileInfo info;
-        if (!FileOps::fileInfo(dir + "LogMessages", info) || (info.attributes & ATTR_DIRECTORY) == 0) {
-            result.errorText = "Unknown";
-            return result;
-        }
-        for (const DirEntry& entry : FileUtils::listDirectory(catalogueDir, "*.mess")) {
-            if (!entry.isFile) {
-                continue;
-            }
-            std::string base = FileUtils::fileNamePart(entry.name);
-            FileUtils::splitExtension(base);
-            const int32_t module = moduleNumber(base);
-            if (module == MODULE_UNKNOWN || (filter != "all" && filter.find(base) == std::string::npos)) {
-                result.rejectedModules.push_back(base);
-                continue;
-            }
-            const int32_t count = loadFile(catalogueDir + base + ".mess", module);
-            result.loadedModules.push_back(base);
-            result.messageCounts.push_back(count);
-        }
-        result.ok = true;
-    } catch (const std::bad_alloc&) {
-        result.errorText = "OUT OF MEMORY";
-    } catch (...) {
-        result.errorText = "Unknown";
-    }
-    return result;
+    std::string text = line;
+    std::string number = cut(text, ':');
+    trim(number);
+    trim(text);
+    messages.emplace(keyOf(module, leadingInteger(number)), text); // an existing key keeps its text
+    return true;
 }
 
 bool MessageCatalogue::lookup(int32_t module, int32_t messageNumber, std::string& text) const

@@ -25,6 +25,10 @@ public:
     // `filter` is "all" or a text that contains every accepted base name (case-sensitive). The
     // messages read are added; the first text of a key wins.
     CatalogueLoadResult load(const std::string& directory, const std::string& filter);
+    // Takes one line of a catalogue file of `module`, without its line end: "number: text", both
+    // trimmed, the number read as leadingInteger reads it. False for a line that is skipped (empty,
+    // or starting "//"); an existing key keeps its text.
+    bool addLine(int32_t module, const std::string& line);
     bool lookup(int32_t module, int32_t messageNumber, std::string& text) const;
     size_t size() const { return messages.size(); }
 

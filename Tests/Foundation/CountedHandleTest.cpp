@@ -41,7 +41,8 @@ TEST(CountedHandle, LastReleaseDeletes)
     {
         CountedHandle<Tracked> a(new Tracked(live));
         CountedHandle<Tracked> b = a;
-        a = a; // self-assignment changes nothing
+        const CountedHandle<Tracked>& same = a;
+        a = same; // self-assignment changes nothing
         EXPECT_EQ(a.useCount(), 2);
         a.reset();
         EXPECT_TRUE(a.isNull());

@@ -1,6 +1,6 @@
 // LogRecordTest.cpp - the log vocabulary, record texts, parameter substitution and log lines.
 //
-// Pure text logic; runs under Wine like every test program, with the zone fixed by TZ.
+// Pure text logic; runs under Wine and in the native sanitizer build, with the zone fixed by TZ.
 #include "Logger/LogRecord.h"
 #include "Logger/LogVocabulary.h"
 #include "Logger/ParameterList.h"
@@ -8,7 +8,7 @@
 #include "Foundation/Exception.h"
 #include "Foundation/StringUtils.h"
 
-#include "LogTestSupport.h"
+#include "FixedZone.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ using namespace Vorlix;
 
 namespace {
 
-const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new LogTest::FixedZone);
+const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new TestSupport::FixedZone);
 
 const std::string FS = "\x1C";
 const std::string PS = "\x1A";

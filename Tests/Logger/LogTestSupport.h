@@ -7,6 +7,8 @@
 #include "Foundation/SystemInfo.h"
 #include "Foundation/Win32.h"
 
+#include "FixedZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -17,12 +19,8 @@
 
 namespace LogTest {
 
-// Local time fixed by TZ before the first DateTime: "VLX-2" is two hours east of Greenwich,
-// without daylight saving. Register once per test program file with AddGlobalTestEnvironment.
-class FixedZone : public ::testing::Environment {
-public:
-    void SetUp() override { _putenv("TZ=VLX-2"); }
-};
+// Local time fixed by TZ before the first DateTime (FixedZone.h).
+using TestSupport::FixedZone;
 
 // A local date-time text with separators, as the log lines and notes write it.
 constexpr const char* kTimePattern = "\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d";

@@ -3,6 +3,8 @@
 
 #include "Foundation/Exception.h"
 
+#include "FixedZone.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -12,13 +14,9 @@ using namespace Vorlix;
 
 namespace {
 
-// Local time in these tests is fixed by the TZ variable of the test process, set before the first
-// DateTime initialises the runtime's zone: "VLX-2" is two hours east of Greenwich, no daylight saving.
-class FixedZone : public ::testing::Environment {
-public:
-    void SetUp() override { _putenv("TZ=VLX-2"); }
-};
-const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new FixedZone);
+// Local time in these tests is fixed by the TZ variable of the test process (FixedZone.h): "VLX-2"
+// is two hours east of Greenwich, no daylight saving.
+const auto* const fixedZone = ::testing::AddGlobalTestEnvironment(new TestSupport::FixedZone);
 
 // Each test starts without a process-wide default offset.
 class DateTimeTest : public ::testing::Test {
