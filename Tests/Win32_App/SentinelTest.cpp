@@ -742,3 +742,31 @@ TEST_F(SentinelMonitorPass, StopDuringTheReplyWaitStartsNoProgram)
     EXPECT_FALSE(started) << "a stopping watchdog started a program: " << ::testing::PrintToString(lines());
     EXPECT_FALSE(got);
 }
+
+TEST_F(SentinelLogged, ReplyIsTakenWhateverSenderTheApplicationNames)
+{
+    // An application answers to the query's sender, naming itself as it likes: its own server
+    // name in another case (mailslot names ignore case), its bare id, or any other text.
+    MonitoredApplication app;
+    app.name = "collector";
+    app.id = "collector";
+    const std::string asked = "collector_" + Sentinel::instanceTag;
+    struct Case {
+        std::string sender;
+        const char* why;
+    };
+    const Case cases[] = {
+        {"Collector_" + Sentinel::instanceTag, "the asked server in another case"},
+        {"Collector", "the bare id"},
+        {"CollectorService", "a name of its own"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        recorderHandle->clear();
+        Sentinel::infoHandOver.begin(&app, asked);
+        Sentinel::onMessage("REPLY", "SEND_PROCESS_INFO", "1234,5678", c.sender);
+        EXPECT_FALSE(contains(lines(), "D2 IPC: Cannot store process info."))
+            << ::testing::PrintToString(lines());
+        EXPECT_EQ(Sentinel::infoHandOver.finish(), "1234,5678") << "the running application is started again";
+    }
+}

@@ -5,12 +5,14 @@
 #pragma once
 
 #include "Foundation/CountedHandle.h"
+#include "Foundation/StringUtils.h"
 #include "JobInstance/ProcessInstance.h"
 #include "Time/DateTime.h"
 
 #include <cstdint>
 #include <list>
 #include <mutex>
+#include <set>
 #include <string>
 
 struct MonitoredApplication {
@@ -39,16 +41,18 @@ public:
         reply.clear();
     }
 
-    // From the listener: false when no query is pending, or when the reply names another server
-    // as its sender (a late answer of the application asked before). A reply without a sender is
-    // taken: peers need not name themselves.
+    // From the listener: false when no query is pending, or when the reply comes from the server
+    // of an earlier query that ended without an answer (a late answer of another application).
+    // Any other sender is taken: an application names itself as it likes, and mailslot names
+    // ignore case.
     bool deliver(const std::string& text, const std::string& sender = std::string())
     {
         std::lock_guard<std::mutex> hold(lock);
         if (pending == nullptr) {
             return false;
         }
-        if (!sender.empty() && !askedServer.empty() && sender != askedServer) {
+        const std::string from = Vorlix::lowerCopy(sender);
+        if (!from.empty() && from != Vorlix::lowerCopy(askedServer) && unanswered.count(from) != 0) {
             return false;
         }
         reply = text;
@@ -66,6 +70,14 @@ public:
     {
         std::lock_guard<std::mutex> hold(lock);
         pending = nullptr;
+        // A server that did not answer in time may still answer while the next one is asked.
+        if (!askedServer.empty()) {
+            if (reply.empty()) {
+                unanswered.insert(Vorlix::lowerCopy(askedServer));
+            } else {
+                unanswered.erase(Vorlix::lowerCopy(askedServer));
+            }
+        }
         std::string text;
         text.swap(reply);
         return text;
@@ -82,4 +94,5 @@ private:
     const MonitoredApplication* pending = nullptr;
     std::string askedServer;
     std::string reply;
+    std::set<std::string> unanswered; // lower-case names of servers whose query timed out
 };
