@@ -7,6 +7,7 @@
 #include "Foundation/Win32.h"
 #include "TempDir.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string>
@@ -69,6 +70,15 @@ public:
 
     std::string output() const { return readBytes(outPath); }
     std::string errors() const { return readBytes(errPath); }
+    // The output with the line ends a console program's text mode writes (CR LF) as LF.
+    std::string outputLines() const { return withoutCarriageReturns(output()); }
+    std::string errorLines() const { return withoutCarriageReturns(errors()); }
+
+    static std::string withoutCarriageReturns(std::string text)
+    {
+        text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+        return text;
+    }
 
     ~CapturedChild()
     {

@@ -240,7 +240,9 @@ std::string runRequest(const std::string& program, const std::string& arguments)
         arguments.find('|') != std::string::npos) {
         return std::string();
     }
-    return program + "|" + arguments;
+    // The watchdog wants exactly two parts, and a "|" at the very end makes none: a program
+    // without arguments gets a single blank as its argument text.
+    return program + "|" + (arguments.empty() ? std::string(" ") : arguments);
 }
 
 std::string markerKeyForVersion(int32_t productVersion)

@@ -67,7 +67,8 @@ std::string helpText();
 // The argument text of a program request: words with blanks (or empty ones) in double quotes.
 std::string joinProgramArguments(const std::vector<std::string>& words);
 // The text of a RUN_PROG request, or empty when the watchdog would refuse it (a "|" in either
-// part, which would not split into exactly two parts, or no program).
+// part, which would not split into exactly two parts, or no program). Empty arguments travel as
+// one blank, since a request that ends in "|" is one part to the watchdog.
 std::string runRequest(const std::string& program, const std::string& arguments);
 
 // Where the markers live for a product version times ten (the "\Recorder" subkey from 5.4 on).
