@@ -1,7 +1,8 @@
-# The two commands of a fresh machine:
-#   make demo   - set up, build, and run the programs on the example installation
-#   make test   - set up, build both targets, and run every test under Wine
-.PHONY: all bootstrap build build-x64 build-x86 test demo bench format clean
+# The commands of a fresh machine:
+#   make demo    - set up, build, and run the programs on the example installation
+#   make test    - set up, build both targets, and run every test under Wine
+#   make package - the 32-bit release ZIP
+.PHONY: all bootstrap build build-x64 build-x86 test demo package bench format clean
 
 all: build
 
@@ -23,6 +24,10 @@ test: build
 
 demo: build-x64
 	@./scripts/demo.sh
+
+# The release package from the 32-bit tree: build/windows-x86/Vorlix-<version>-win32.zip.
+package: build-x86
+	@cmake --build --preset windows-x86 --target package
 
 # Lines per second through a logger unit beside a raw guard + append + flush loop (not a test).
 BENCH_PREFIX = VORLIX_WINEPREFIX=$(CURDIR)/build/windows-x64/wineprefix

@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The release package: runs the package target of the 32-bit tree (already built by `make test`),
+# unpacks the ZIP, compares its listing with the expected one, and reads back the version resource
+# and the manifest of every 32-bit program from its PE file.
+#   package-test.sh <32-bit build dir> <version> <work dir>
+set -euo pipefail
+x86="$1"
+version="$2"
+work="$3"
+
+if [ ! -f "$x86/build.ninja" ]; then
+  echo "no 32-bit build in $x86: run 'make build-x86' (make test does) first"
+  exit 77
+fi
+
+mkdir -p "$work"
+if ! cmake --build "$x86" --target package >"$work/package.log" 2>&1; then
+  cat "$work/package.log"
+  exit 1
+fi
+zip="$x86/Vorlix-$version-win32.zip"
+[ -f "$zip" ] || { echo "no package $zip"; cat "$work/package.log"; exit 1; }
+
+rm -rf "$work/unpacked"
+mkdir -p "$work/unpacked"
+(cd "$work/unpacked" && cmake -E tar xf "$zip")
+top="$work/unpacked/Vorlix-$version-win32"
+[ -d "$top" ] || { echo "the package does not unpack into Vorlix-$version-win32"; exit 1; }
+
+expected="bin/Sedrin.exe
+bin/VorlixSentinel.exe
+docs/INSTALL.txt
+docs/README.md
+docs/operators.md
+examples/installation/Configuration/Components/log.xml
+examples/installation/Configuration/Components/sentinel.xml
+examples/installation/Configuration/LogMessages/configuration.mess
+examples/installation/Configuration/LogMessages/sentinel.mess
+examples/installation/Configuration/Vorlix.xml
+examples/installation/Configuration/sentinel.conf
+registry/vorlix.reg
+tools/MailSlotPeer.exe
+tools/ReferenceApp.exe
+tools/SentinelControl.exe"
+actual="$(cd "$top" && find . -type f | sed 's|^\./||' | LC_ALL=C sort)"
+if [ "$actual" != "$expected" ]; then
+  echo "package listing differs:"
+  diff <(echo "$expected") <(echo "$actual") || true
+  exit 1
+fi
+
+fail=0
+check() { # file, description of the check, pattern, text
+  if ! grep -qF -- "$3" <<<"$4"; then
+    echo "$1: $2 (no \"$3\")"
+    fail=1
+  fi
+}
+IFS=. read -r major minor patch <<<"$version"
+for exe in bin/VorlixSentinel.exe bin/Sedrin.exe tools/SentinelControl.exe tools/MailSlotPeer.exe tools/ReferenceApp.exe; do
+  file="$top/$exe"
+  name="$(basename "$exe")"
+  check "$exe" "not a 32-bit PE file" "file format pei-i386" "$(i686-w64-mingw32-objdump -f "$file")"
+  resources="$(i686-w64-mingw32-windres -i "$file" -O rc)"
+  check "$exe" "file version" "FILEVERSION $major, $minor, $patch, 0" "$resources"
+  check "$exe" "product version" "PRODUCTVERSION $major, $minor, $patch, 0" "$resources"
+  check "$exe" "product name" "VALUE \"ProductName\", \"Vorlix\"" "$resources"
+  check "$exe" "version text" "VALUE \"ProductVersion\", \"$version\"" "$resources"
+  check "$exe" "file description" "VALUE \"FileDescription\", \"Vorlix " "$resources"
+  check "$exe" "original name" "VALUE \"OriginalFilename\", \"$name\"" "$resources"
+  check "$exe" "manifest" "1 24 /* RT_MANIFEST */" "$resources"
+  check "$exe" "execution level" "requestedExecutionLevel level=\"\"asInvoker\"\"" "$resources"
+  check "$exe" "Windows 10 in the supported list" "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a" "$resources"
+done
+
+reg="$(tr -d '\r' <"$top/registry/vorlix.reg")"
+check vorlix.reg "header" "Windows Registry Editor Version 5.00" "$(head -1 <<<"$reg")"
+for line in '[HKEY_LOCAL_MACHINE\SOFTWARE\Vorlix\Resources]' '"ConfigurationDir"="' '"StartupLogDir"="' \
+  '"StartupDebugLevel"=dword:' '"LogFileRotationScheme"="' '"SentinelMarker"=dword:00000001' \
+  '[HKEY_LOCAL_MACHINE\SOFTWARE\Vorlix\Resources\Recorder]' '[HKEY_CLASSES_ROOT\Vorlix_Installation]' \
+  '"VORLIXROOT"="'; do
+  check vorlix.reg "value" "$line" "$reg"
+done
+
+[ "$fail" -eq 0 ] && echo "package $zip: listing, version resources and registry file as expected"
+exit "$fail"
