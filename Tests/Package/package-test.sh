@@ -4,16 +4,16 @@
 # and the manifest of every 32-bit program from its PE file.
 #   package-test.sh <32-bit build dir> <version> <work dir>
 set -euo pipefail
-x86="$1"
+x86="$(cd "$1" 2>/dev/null && pwd || echo "$1")"
 version="$2"
-work="$3"
+mkdir -p "$3"
+work="$(cd "$3" && pwd)"
 
 if [ ! -f "$x86/build.ninja" ]; then
   echo "no 32-bit build in $x86: run 'make build-x86' (make test does) first"
   exit 77
 fi
 
-mkdir -p "$work"
 if ! cmake --build "$x86" --target package >"$work/package.log" 2>&1; then
   cat "$work/package.log"
   exit 1
