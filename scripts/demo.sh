@@ -29,8 +29,22 @@ for app in recorder:Recorder collector:Collector; do
 done
 sed -i 's|"C:\\\\Program Files\\\\Vorlix"|"C:\\\\VorlixDemo\\\\"|' "$install/Configuration/sentinel.conf"
 
+# The watchdog's debug log starts in the installation's log directory (the configuration keeps
+# it there), with every record from the start on.
+mkdir -p "$install/Logs"
+"$run" reg add 'HKLM\SOFTWARE\Vorlix\Resources' /v StartupLogDir /t REG_SZ /d 'C:\VorlixDemo\Logs\' /f >/dev/null
+"$run" reg add 'HKLM\SOFTWARE\Vorlix\Resources' /v StartupDebugLevel /t REG_DWORD /d 2 /f >/dev/null
+
 echo "== VorlixSentinel: start, restart, pause, DIE"
+set +e
 "$run" "$build/bin/SentinelDemo.exe" "$build/bin/VorlixSentinel.exe" 'C:\VorlixDemo\Configuration\' Recorder Collector
+watchdog_status=$?
+set -e
+echo
+echo "-- the watchdog's debug log (Logs/SentinelDebug(<user>).log), the lines that tell the story:"
+cat "$install"/Logs/SentinelDebug\(*\).log | tr -d '\r' |
+  grep -E 'NOTICE|WARNING|ERROR|FATAL|Loaded|Successfully|START THREAD|END THREAD|marker prevented|Quitting|Main loop|Shutting down' || true
+[ "$watchdog_status" -eq 0 ] || { echo "the watchdog demo did not go as shown"; exit 1; }
 echo
 
 sedrin() {

@@ -189,4 +189,22 @@ int32_t leadingInteger(const std::string& text)
     return static_cast<int32_t>(std::min(magnitude, static_cast<int64_t>(INT32_MAX)));
 }
 
+std::string escapeControlBytes(const std::string& text)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            out += "\\x";
+            out += digits[byte >> 4];
+            out += digits[byte & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 } // namespace Vorlix

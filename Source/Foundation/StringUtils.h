@@ -41,4 +41,8 @@ std::string intToString(int32_t value);
 // sign, digits), clamped to the signed 32-bit range; 0 when there is none.
 int32_t leadingInteger(const std::string& text);
 
+// A text from outside made safe for one log line: control bytes (CR, LF, the parameter and record
+// separators among them) are written as \xHH; everything else, paths included, stays.
+std::string escapeControlBytes(const std::string& text);
+
 } // namespace Vorlix

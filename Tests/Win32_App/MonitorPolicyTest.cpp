@@ -19,7 +19,7 @@ TEST(MonitorPolicy, TimersArmAndFire)
 {
     MonitorTimers timers = MonitorTimers::armed(T0);
     EXPECT_EQ(timers.nextAlive, T0 + 30);
-    EXPECT_EQ(timers.nextMarker, T0 + 5);
+    EXPECT_EQ(timers.nextMarker, T0) << "the markers are read before the first check";
 
     // The first pass checks the applications at once; the next check is a period after a fresh
     // reading of the clock, not after the pass's reading.
@@ -28,6 +28,7 @@ TEST(MonitorPolicy, TimersArmAndFire)
     EXPECT_FALSE(fire(timers.nextCheck, T0 + 6, T0 + 6, kCheckPeriod));
     EXPECT_EQ(timers.nextCheck, T0 + 7);
     EXPECT_TRUE(fire(timers.nextCheck, T0 + 7, T0 + 7, kCheckPeriod)) << "due once reached";
+    EXPECT_TRUE(fire(timers.nextMarker, T0, T0, kMarkerPeriod));
     EXPECT_FALSE(fire(timers.nextMarker, T0 + 4, T0 + 4, kMarkerPeriod));
     EXPECT_TRUE(fire(timers.nextMarker, T0 + 9, T0 + 9, kMarkerPeriod));
     EXPECT_EQ(timers.nextMarker, T0 + 14);

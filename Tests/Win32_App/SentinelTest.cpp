@@ -336,6 +336,7 @@ TEST_F(SentinelConfigure, ReadsTheApplicationTable)
 
     // A later reconfiguration reads the file of ConfigurationDir; records not listed there stay.
     TestSupport::writeBytes(install.confFile(),
+                            "log() = \"\" { global() = \"\" { debug-level(Integer) = 5 {} } }\n"
                             "sentinel() = \"\" { monitor() = \"\" {\n"
                             "  c() = \"\" { active(Bool) = true {} id(String) = Gamma {} }\n"
                             "} }\n");
@@ -418,9 +419,6 @@ protected:
         SentinelConfigure::SetUp();
         install.writeConfiguration({{"plain", "PlainPass", true, "", false}});
         ASSERT_NO_FATAL_FAILURE(configureFile());
-        Sentinel::markerKeyPath = SentinelTesting::kResources;
-        Sentinel::markerName = SentinelTesting::instanceMarker();
-        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 1);
         savedClock = Sentinel::clock;
         Sentinel::clock = fakeClock;
     }
@@ -437,11 +435,16 @@ protected:
         SentinelConfigure::TearDown();
     }
 
+    // A configured watchdog whose markers let the passes check.
     void configureFile()
     {
         newSentinel();
         ASSERT_TRUE(sentinel->configure());
         ASSERT_EQ(Sentinel::applications.size(), 1u);
+        Sentinel::markerKeyPath = SentinelTesting::kResources;
+        Sentinel::markerName = SentinelTesting::instanceMarker();
+        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 1);
+        Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, "SentinelMarker", 1);
         recorderHandle->clear();
     }
 
@@ -567,7 +570,8 @@ TEST_F(SentinelMonitorPass, InstanceMarkerOtherThanOneSuspendsEveryCheck)
     Vorlix::SystemInfo::setRegNumber(SentinelTesting::kResources, Sentinel::markerName, 0);
     fakeNow = kStart;
     MonitorPassState state;
-    state.timers = SentinelPolicy::MonitorTimers::armed(kStart - 5); // markers due at once
+    // Armed now, as at thread start: the first pass reads the marker before it would check.
+    state.timers = SentinelPolicy::MonitorTimers::armed(kStart);
     const std::string paused = "D1 statusMonitor: Was going to check if applications were still running, but "
                                "Registry marker prevented it.";
     EXPECT_TRUE(Sentinel::monitorPass(state));
@@ -669,9 +673,10 @@ TEST_F(SentinelConfigure, DebugLevelKey)
         {"0", 0, "0 silences every debug text"}, {"9", 5, "out of range: unchanged"}, {"3", 3, "in range"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        Vorlix::setDebugThreshold(5);
+        // The logging keys come first: the global level 5, then the watchdog's own level.
         const std::string text =
-            std::string("sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = ") + c.value +
+            std::string("log() = \"\" { global() = \"\" { debug-level(Integer) = 5 {} } }\n") +
+            "sentinel() = \"\" {\n  log() = \"\" { debug-level(Integer) = " + c.value +
             " {} }\n  monitor() = \"\" { a() = \"\" { active(Bool) = true {} id(String) = A {} } }\n}\n";
         TestSupport::writeBytes(install.confFile(), text);
         newSentinel();

@@ -77,9 +77,26 @@ public:
         Vorlix::SystemInfo::setRegString(kResources, "ConfigurationDir", conf());
         Vorlix::SystemInfo::setRegNumber(kResources, "SentinelMarker", 1);
         deleteValue(instanceMarker());
+        // The debug log goes to the installation's log directory under its default name, with
+        // every record from the start on and no rotation.
+        Vorlix::SystemInfo::setRegString(kResources, "StartupLogDir", logs());
+        Vorlix::SystemInfo::setRegNumber(kResources, "StartupDebugLevel", 5);
+        deleteValue("LogFileRotationScheme");
+        deleteValue("SentinelDebugLog");
+        // The product's message catalogues, as installed.
+        const std::string catalogues = conf() + "LogMessages\\";
+        CreateDirectoryA(catalogues.c_str(), nullptr);
+        for (const char* name : {"sentinel.mess", "configuration.mess"}) {
+            CopyFileA(
+                (std::string(VORLIX_SOURCE_DIR) + "/examples/installation/Configuration/LogMessages/" + name)
+                    .c_str(),
+                (catalogues + name).c_str(), FALSE);
+        }
     }
 
     std::string conf() const { return dir.path + "\\Configuration\\"; }
+    std::string logs() const { return dir.path + "\\Logs\\"; }
+    std::string debugLog() const { return logs() + "SentinelDebug(" + userTag() + ").log"; }
     std::string bin() const { return dir.path + "\\bin\\"; }
     std::string confFile() const { return conf() + "sentinel.conf"; }
 
@@ -88,6 +105,8 @@ public:
         std::string text = "Vorlix() = \"\" {\n  directories() = \"\" {\n    bin(DirName) = \"" +
                            confPath(bin()) + "\" {}\n    conf(DirName) = \"" + confPath(conf()) +
                            "\" {}\n  }\n}\n";
+        // Every debug record passes, the watchdog's own level included, unless `extra` says more.
+        text += "log() = \"\" {\n  global() = \"\" {\n    debug-level(Integer) = 5 {}\n  }\n}\n";
         text += "sentinel() = \"\" {\n" + extra + "  monitor() = \"\" {\n";
         for (const AppEntry& app : apps) {
             text += "    " + app.name +

@@ -3,6 +3,8 @@
 // Win32-only.
 #include "IPC/IPCServer.h"
 
+#include "Foundation/StringUtils.h"
+
 #include "Foundation/Exception.h"
 #include "Foundation/Win32.h"
 #include "IPC/IPCMessage.h"
@@ -81,7 +83,8 @@ std::string caughtText()
 
 void deliver(const CountedHandle<LoggerUnit>& logger, const std::string& line)
 {
-    logDebug(logger, 5, "IPC: Received message line \"%s\".", ParameterList().add(line));
+    // The line is a peer's: its bytes are escaped so that it stays one line of the log.
+    logDebug(logger, 5, "IPC: Received message line \"%s\".", ParameterList().add(escapeControlBytes(line)));
     const IPCFields fields = cutMessage(line);
     if (!isAddressedToUs(fields)) {
         logDebug(logger, 4, "IPC: The message was not adressed to Vorlix. Ignoring it.");

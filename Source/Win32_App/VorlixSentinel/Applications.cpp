@@ -174,5 +174,8 @@ void Sentinel::signalApplication(MonitoredApplication& app)
         VORLIX_HERE(failure);
         error(kMsgCannotSignal, ParameterList().add(app.name).add(failure.codeText()));
         debug(1, failure.fullText());
+    } catch (...) {
+        // Also called by the shutdown sequence on the main thread: nothing may escape.
+        error(kMsgCannotSignal, ParameterList().add(app.name).add("UNKNOWN"));
     }
 }

@@ -4,6 +4,8 @@
 // Portable: no platform headers, so the decisions can be tested as tables over any clock.
 #pragma once
 
+#include "Foundation/StringUtils.h"
+
 #include <cstdint>
 #include <string>
 
@@ -21,11 +23,10 @@ struct MonitorTimers {
     int32_t nextMarker = 0;
     int32_t nextCheck = 0;
 
-    // Armed at thread start `start`: the first pass checks the applications at once.
-    static MonitorTimers armed(int32_t start)
-    {
-        return {start + kAlivePeriod, start + kMarkerPeriod, start - kCheckPeriod};
-    }
+    // Armed at thread start `start`: the first pass reads the markers and then, unless they
+    // forbid it, checks the applications at once. A watchdog started while its checks are
+    // suspended so checks nothing.
+    static MonitorTimers armed(int32_t start) { return {start + kAlivePeriod, start, start - kCheckPeriod}; }
 };
 
 // A timer is due once the pass's clock reading has reached it; a due timer is re-armed to a fresh
@@ -101,24 +102,10 @@ inline StoppedVerdict judgeStopped(bool active, int32_t lastStart, int32_t resta
     return STOPPED_RESTART;
 }
 
-// A peer's text made safe for one debug line: control bytes (CR, LF, the parameter and record
-// separators among them) are written as \xHH; everything else, paths included, stays.
+// A peer's text made safe for one debug line (see escapeControlBytes).
 inline std::string escapeForLog(const std::string& text)
 {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F) {
-            out += "\\x";
-            out += digits[byte >> 4];
-            out += digits[byte & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return Vorlix::escapeControlBytes(text);
 }
 
 } // namespace SentinelPolicy

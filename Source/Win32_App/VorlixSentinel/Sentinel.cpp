@@ -16,10 +16,12 @@ Vorlix::OptionList Sentinel::options;
 std::string Sentinel::debugLogPath;
 int32_t Sentinel::applicationNumber = 0;
 int32_t Sentinel::moduleNumber = 0;
+Vorlix::LoggerSetup Sentinel::loggerSetup;
 Vorlix::CountedHandle<Vorlix::LogDispatcher> Sentinel::dispatcher;
 Vorlix::CountedHandle<Vorlix::LoggerUnit> Sentinel::moduleLogger;
 Vorlix::CountedHandle<Vorlix::LoggerUnit> Sentinel::logger;
 Vorlix::CountedHandle<Vorlix::ConfReader> Sentinel::conf;
+Vorlix::MessageCatalogue Sentinel::messageStore;
 Vorlix::Monopoly Sentinel::monopoly;
 std::string Sentinel::markerKeyPath;
 std::string Sentinel::markerName;
@@ -82,6 +84,8 @@ Sentinel::Sentinel(const std::string& commandText)
     markerName.clear();
     quitRequested = false;
     reconfigureRequested = false;
+    loggerSetup = Vorlix::LoggerSetup();
+    messageStore = Vorlix::MessageCatalogue();
     Vorlix::splitCommandLine(commandText, options);
     // The text starts with "dummy", which is never an option, so the first pair is always
     // ("", "dummy") and the rest are exactly the real options.
@@ -115,6 +119,10 @@ bool Sentinel::run()
     Sleep(100);
 
     debug(1, "Creating statusMonitor thread");
+    // The monitor ends the main loop with a message to this thread: the thread's queue must exist
+    // before the monitor runs, or that message would be lost.
+    MSG probe{};
+    PeekMessageA(&probe, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
     mainThreadId = GetCurrentThreadId();
     monitorRunning = true;
     HANDLE thread = CreateThread(nullptr, 0, monitorEntry, this, 0, nullptr);
@@ -189,9 +197,16 @@ Sentinel::~Sentinel()
     if (monitorEnded) {
         applications.clear();
         logger.reset();
-        conf.destroyNow();
-        moduleLogger.destroyNow();
-        dispatcher.destroyNow();
+        // Configuration reader, module logger, messenger, dispatcher: every handle that shares
+        // one of them reads as null afterwards.
+        loggerSetup.configuration.destroyNow();
+        loggerSetup.unit.destroyNow();
+        loggerSetup.messenger.destroyNow();
+        loggerSetup.dispatcher.destroyNow();
+        conf.reset();
+        moduleLogger.reset();
+        dispatcher.reset();
+        Vorlix::setMessageCatalogue(nullptr);
     }
     monopoly.release();
 }

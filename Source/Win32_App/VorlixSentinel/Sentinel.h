@@ -15,7 +15,9 @@
 #include "Foundation/CountedHandle.h"
 #include "Foundation/Monopoly.h"
 #include "IPC/IPCServer.h"
+#include "Logger/LoggerSetup.h"
 #include "Logger/LoggerUnit.h"
+#include "Logger/MessageCatalogue.h"
 #include "VorlixSentinel/MonitorPolicy.h"
 #include "VorlixSentinel/MonitoredApplication.h"
 
@@ -39,7 +41,8 @@ public:
     // Configuration (SentinelConfig.cpp).
     static bool reconfigure(bool initial);
     static void loadLogMessages();
-    // Builds the watchdog's logging chain (dispatcher and module logger); false when it cannot.
+    // Builds the watchdog's logging chain (messenger, dispatcher and module logger) from the
+    // start-up registry values; false when it cannot.
     static bool buildLoggingChain();
     // The debug log file name with the instance tag put before the extension.
     static std::string taggedLogName(std::string name, const std::string& tag);
@@ -78,10 +81,15 @@ public:
     static std::string debugLogPath;
     static int32_t applicationNumber;
     static int32_t moduleNumber;
+    // The logging set-up: log file, messenger, dispatcher, module logger and the configuration
+    // reader whose logging keys it follows. The handles below share its objects.
+    static Vorlix::LoggerSetup loggerSetup;
     static Vorlix::CountedHandle<Vorlix::LogDispatcher> dispatcher;
     static Vorlix::CountedHandle<Vorlix::LoggerUnit> moduleLogger;
     static Vorlix::CountedHandle<Vorlix::LoggerUnit> logger; // the current logger
     static Vorlix::CountedHandle<Vorlix::ConfReader> conf;
+    // The texts of the catalogued messages; installed process-wide once loaded.
+    static Vorlix::MessageCatalogue messageStore;
     static Vorlix::Monopoly monopoly;
     static std::string markerKeyPath; // empty until run chose it: no marker is touched before
     static std::string markerName;

@@ -6,6 +6,8 @@
 #include "File/FileOps.h"
 #include "Foundation/StringUtils.h"
 #include "Foundation/SystemInfo.h"
+#include "Logger/LogMessenger.h"
+#include "Logger/LogVocabulary.h"
 #include "VorlixSentinel/Sentinel.h"
 #include "VorlixSentinel/SentinelLog.h"
 
@@ -17,24 +19,10 @@ using namespace SentinelLog;
 
 namespace {
 
-constexpr int32_t kSentinelApplication = 20;
-constexpr int32_t kSentinelModule = 23;
 constexpr int32_t kUnknownApplication = 0;
 constexpr int32_t kUnknownModule = 46;
 
 const char* const kMonitorKey = "sentinel.monitor";
-
-// The logging vocabulary's numbers for a program name.
-void lookUpProgram(const std::string& name, int32_t& application, int32_t& module)
-{
-    if (name == "Sentinel") {
-        application = kSentinelApplication;
-        module = kSentinelModule;
-        return;
-    }
-    application = kUnknownApplication;
-    module = kUnknownModule;
-}
 
 void readProductVersion(const std::string& path)
 {
@@ -79,22 +67,23 @@ int32_t Sentinel::parseProductVersion(const std::string& text)
 // static
 bool Sentinel::buildLoggingChain()
 {
-    // The configured chain (setupLogger with the start-up registry values, the log file agent, the
-    // messenger to the core service and the message catalogues) plugs in here. Until it exists the
-    // watchdog logs into a plain dispatcher for its application number, or into the one a test
-    // injected.
+    loggerSetup.logFileName = debugLogPath;
+    loggerSetup.applicationNumber = applicationNumber;
+    loggerSetup.moduleNumber = moduleNumber;
     if (!injectedDispatcher.isNull()) {
-        dispatcher = injectedDispatcher;
-    } else {
-        dispatcher = Vorlix::CountedHandle<Vorlix::LogDispatcher>(
-            new (std::nothrow) Vorlix::LogDispatcher(applicationNumber));
-    }
-    if (dispatcher.isNull()) {
+        // A test observes the records in its own dispatcher; nothing is written or forwarded.
+        loggerSetup.dispatcher = injectedDispatcher;
+        loggerSetup.unit = Vorlix::CountedHandle<Vorlix::LoggerUnit>(
+            new (std::nothrow) Vorlix::LoggerUnit(injectedDispatcher, moduleNumber));
+        if (loggerSetup.unit.isNull()) {
+            return false;
+        }
+    } else if (!Vorlix::setupLogger(loggerSetup)) {
         return false;
     }
-    moduleLogger = Vorlix::CountedHandle<Vorlix::LoggerUnit>(
-        new (std::nothrow) Vorlix::LoggerUnit(dispatcher, moduleNumber));
-    return !moduleLogger.isNull();
+    dispatcher = loggerSetup.dispatcher;
+    moduleLogger = loggerSetup.unit;
+    return !dispatcher.isNull() && !moduleLogger.isNull();
 }
 
 bool Sentinel::configure()
@@ -106,7 +95,8 @@ bool Sentinel::configure()
     }
     debugLogPath = taggedLogName(logName, instanceTag);
 
-    lookUpProgram(programName, applicationNumber, moduleNumber);
+    applicationNumber = Vorlix::applicationNumber(programName);
+    moduleNumber = Vorlix::moduleNumber(programName);
     if (applicationNumber == kUnknownApplication || moduleNumber == kUnknownModule) {
         return false;
     }
@@ -114,15 +104,19 @@ bool Sentinel::configure()
         return false;
     }
     logger = moduleLogger;
+    // Several threads log: every debug line names the thread that wrote it.
+    Vorlix::setThreadIdFlag(true);
 
     conf = Vorlix::CountedHandle<Vorlix::ConfReader>(new (std::nothrow) Vorlix::ConfReader(dispatcher));
     if (conf.isNull()) {
         return false;
     }
+    loggerSetup.configuration = conf;
     if (!reconfigure(true)) {
         return false;
     }
     loadLogMessages();
+    Vorlix::setMessageCatalogue(&messageStore);
 
     if (!monopoly.isHeld()) {
         const std::string name = programName + instanceTag;
@@ -166,8 +160,9 @@ bool Sentinel::reconfigure(bool initial)
             return false;
         }
         conf->buildTree(fileName);
-        // The logging keys of the configuration are applied by the configured chain (see
-        // buildLoggingChain) once it exists.
+        // The logging keys: log directory, rotation, thresholds.
+        Vorlix::setupLogger(loggerSetup);
+        debugLogPath = loggerSetup.logFileName;
 
         int32_t level = 0;
         if (conf->getInteger(Vorlix::lowerCopy(programName) + ".log.debug-level", level) == Vorlix::CONF_OK &&
@@ -225,7 +220,22 @@ void Sentinel::loadLogMessages()
         error(kMsgMissingKey, Vorlix::ParameterList().add("Vorlix.directories.conf"));
         return;
     }
-    // The catalogues of "sentinel,configuration,sentinel" under `directory` are loaded by the
-    // message catalogue store of the configured logging chain (see buildLoggingChain).
-    debug(1, "No log messages were loaded.");
+    const std::string modules =
+        Vorlix::lowerCopy(Vorlix::moduleName(moduleNumber)) + ",configuration,sentinel";
+    const Vorlix::CatalogueLoadResult result = messageStore.load(directory, modules);
+    if (!result.ok) {
+        error(kMsgNoCatalogues, Vorlix::ParameterList().add(result.errorText));
+        return;
+    }
+    if (result.loadedModules.empty()) {
+        debug(1, "No log messages were loaded.");
+    }
+    for (size_t i = 0; i < result.loadedModules.size(); ++i) {
+        const int32_t count = i < result.messageCounts.size() ? result.messageCounts[i] : 0;
+        debug(2, "Loaded %i messages for module \"%s\".",
+              Vorlix::ParameterList().add(count).add(result.loadedModules[i]));
+    }
+    for (const std::string& module : result.rejectedModules) {
+        debug(2, "Messages for module \"%s\" were rejected.", Vorlix::ParameterList().add(module));
+    }
 }

@@ -12,6 +12,7 @@ namespace SentinelLog {
 constexpr int32_t kMsgStarted = 1;        // NOTICE: the watchdog runs
 constexpr int32_t kMsgAlreadyRunning = 2; // FATAL: another watchdog of this user (instance name)
 constexpr int32_t kMsgMissingKey = 3;     // FATAL/ERROR: a configuration key (its path)
+constexpr int32_t kMsgNoCatalogues = 4;   // ERROR: the catalogue loader's text
 constexpr int32_t kMsgCannotCapture = 5;  // ERROR: application, reason
 constexpr int32_t kMsgCannotStart = 6;    // ERROR: application, reason
 constexpr int32_t kMsgStopped = 7;        // WARNING: application

@@ -46,16 +46,26 @@ void createHiddenWindow(HINSTANCE instance, HINSTANCE previous)
                     nullptr);
 }
 
+// 0 when the run succeeded, 1 when it failed, -1 when the configuration failed. An unexpected
+// failure counts against the step it escaped from; the shutdown sequence runs in every case.
 int runSentinel(const char* commandLine)
 {
-    auto sentinel = std::make_unique<Sentinel>(std::string("dummy") + (commandLine ? commandLine : ""));
-    if (!sentinel->configure()) {
-        sentinel.reset(); // the full shutdown sequence runs before the exit
-        return -1;
+    std::unique_ptr<Sentinel> sentinel;
+    bool configured = false;
+    try {
+        sentinel = std::make_unique<Sentinel>(std::string("dummy") + (commandLine ? commandLine : ""));
+        configured = sentinel->configure();
+        if (!configured) {
+            sentinel.reset(); // the full shutdown sequence runs before the exit
+            return -1;
+        }
+        const bool ran = sentinel->run();
+        sentinel.reset();
+        return ran ? 0 : 1;
+    } catch (...) {
+        sentinel.reset();
+        return configured ? 1 : -1;
     }
-    const bool ran = sentinel->run();
-    sentinel.reset();
-    return ran ? 0 : 1;
 }
 
 } // namespace
@@ -66,7 +76,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
     try {
         return runSentinel(commandLine);
     } catch (...) {
-        // Nothing escapes the entry: an unexpected failure ends the run as a failed configuration.
+        // Nothing escapes the entry.
         return -1;
     }
 }
