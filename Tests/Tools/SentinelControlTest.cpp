@@ -151,6 +151,12 @@ TEST_F(ControlTool, DrivesARunningWatchdog)
     install.writeConfiguration({{"recorder", "Recorder", true, "", true},
                                 {"mute", "Mute", true, "silent=1\n", true},
                                 {"plain", "Plain", true, "", false}});
+    // The records the watchdog forwards to the core service: its start notice and the failed
+    // start of plain, in either order.
+    TestSupport::CapturedChild listener;
+    ASSERT_TRUE(startControl(listener, "listen --count 2 --seconds 40"));
+    ASSERT_TRUE(
+        TestSupport::waitUntil([&] { return contains(listener.outputLines(), "listening on"); }, 15s));
     ASSERT_TRUE(install.start(watchdog));
     const uint32_t recorder = probe.waitForProcess("Recorder", 20s);
     ASSERT_NE(recorder, 0u);
@@ -184,7 +190,12 @@ TEST_F(ControlTool, DrivesARunningWatchdog)
     EXPECT_EQ(other.exitCode, 3u);
     EXPECT_TRUE(contains(other.output, "\"Sentinel_SomeoneElse\": not running")) << other.output;
 
+    // The liveness check is only logged: the debug log, read with tail, shows it arrived.
     EXPECT_EQ(control("status-check").exitCode, 0u);
+    EXPECT_TRUE(TestSupport::waitUntil(
+        [&] { return contains(control("tail -n 500").output, "IPC: Was checked by SentinelControl."); }, 10s,
+        300ms))
+        << control("tail -n 20").output;
 
     // RUN_PROG: the watchdog starts the program as this user; it answers under its own name.
     const CapturedRun launched =
@@ -199,6 +210,14 @@ TEST_F(ControlTool, DrivesARunningWatchdog)
     EXPECT_EQ(control("reconfig").exitCode, 0u);
     EXPECT_TRUE(TestSupport::waitUntil([&] { return !processAlive(recorder); }, 20s))
         << "no DIE after reconfig";
+
+    uint32_t listened = 12345;
+    ASSERT_TRUE(listener.wait(40s, listened));
+    EXPECT_EQ(listened, 0u);
+    const std::string records = listener.outputLines();
+    EXPECT_TRUE(contains(records, "Sentinel: NOTICE   ")) << records;
+    EXPECT_TRUE(contains(records, "(20.23.01) Sentinel started.")) << records;
+    EXPECT_TRUE(contains(records, "(20.23.06) Cannot start application \"plain\"")) << records;
 
     const CapturedRun die = control("die");
     EXPECT_EQ(die.exitCode, 0u) << die.errors;
@@ -313,6 +332,7 @@ TEST_F(ControlTool, TailFindsTheDebugLogAndFollowsIt)
     TestSupport::writeBytes(logs.file("watch(" + userTag() + ").txt"), "watch 1\nwatch 2\n");
     TestSupport::writeBytes(logs.file("SentinelDebug(Other).log"), "other\n");
 
+    deleteValue("StartupLogDir");
     EXPECT_EQ(control("tail").exitCode, 1u) << "no StartupLogDir, no log";
     ASSERT_EQ(Vorlix::SystemInfo::setRegString(kResources, "StartupLogDir", logs.path), 0);
 
