@@ -44,6 +44,8 @@ protected:
                 killProcess(pid);
             }
         }
+        // mute never tells its process id, but it ends on DIE like every application.
+        Vorlix::IPCClient("Mute_" + userTag()).send("COMMAND", "", "DIE", "");
         Vorlix::SystemInfo::setRegNumber(kResources, "SentinelMarker", 1);
         deleteValue("StartupLogDir");
         deleteValue("SentinelDebugLog");
