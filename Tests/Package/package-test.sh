@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The release package: runs the package target of the 32-bit tree (already built by `make test`),
 # unpacks the ZIP, compares its listing with the expected one, and reads back the version resource
-# and the manifest of every 32-bit program from its PE file.
-#   package-test.sh <32-bit build dir> <version> <work dir>
+# and the manifest of every 32-bit program from its PE file; the registry file is imported under
+# Wine into keys of its own and read back.
+#   package-test.sh <32-bit build dir> <version> <work dir> <wine-run.sh>
 set -euo pipefail
 x86="$(cd "$1" 2>/dev/null && pwd || echo "$1")"
 version="$2"
 mkdir -p "$3"
 work="$(cd "$3" && pwd)"
+wine_run="$4"
 
 if [ ! -f "$x86/build.ninja" ]; then
   echo "no 32-bit build in $x86: run 'make build-x86' (make test does) first"
@@ -49,6 +51,9 @@ if [ "$actual" != "$expected" ]; then
   exit 1
 fi
 
+# A Unix path as Wine's drive Z: sees it.
+winepath_of() { echo "Z:${1//\//\\}"; }
+
 fail=0
 check() { # file, description of the check, pattern, text
   if ! grep -qF -- "$3" <<<"$4"; then
@@ -81,6 +86,37 @@ for line in '[HKEY_LOCAL_MACHINE\SOFTWARE\Vorlix\Resources]' '"ConfigurationDir"
   '"VORLIXROOT"="'; do
   check vorlix.reg "value" "$line" "$reg"
 done
+
+# Imported for real, the file gives exactly these values. Its keys are renamed first so the
+# import touches none of the product's own values, which other tests set.
+sed 's/SOFTWARE\\Vorlix\\Resources/SOFTWARE\\VorlixPackageTest\\Resources/; s/HKEY_CLASSES_ROOT\\Vorlix_Installation/HKEY_CLASSES_ROOT\\VorlixPackageTest_Installation/' \
+  "$top/registry/vorlix.reg" >"$work/import.reg"
+query() { "$wine_run" reg query "$1" 2>/dev/null | tr -d '\r' | sed '/^$/d' || true; }
+"$wine_run" reg delete 'HKLM\SOFTWARE\VorlixPackageTest' /f >/dev/null 2>&1 || true
+if ! "$wine_run" regedit /S "$(winepath_of "$work/import.reg")"; then
+  echo "vorlix.reg: regedit refused it"
+  fail=1
+fi
+imported="$(query 'HKLM\SOFTWARE\VorlixPackageTest\Resources'; query 'HKLM\SOFTWARE\VorlixPackageTest\Resources\Recorder'
+  query 'HKCR\VorlixPackageTest_Installation')"
+"$wine_run" reg delete 'HKLM\SOFTWARE\VorlixPackageTest' /f >/dev/null 2>&1 || true
+"$wine_run" reg delete 'HKCR\VorlixPackageTest_Installation' /f >/dev/null 2>&1 || true
+expected_values='HKEY_LOCAL_MACHINE\SOFTWARE\VorlixPackageTest\Resources
+    ConfigurationDir    REG_SZ    C:\Program Files\Vorlix\Configuration\
+    LogFileRotationScheme    REG_SZ    init,size
+    SentinelMarker    REG_DWORD    0x1
+    StartupDebugLevel    REG_DWORD    0x1
+    StartupLogDir    REG_SZ    C:\Program Files\Vorlix\Logs\
+HKEY_LOCAL_MACHINE\SOFTWARE\VorlixPackageTest\Resources\Recorder
+HKEY_LOCAL_MACHINE\SOFTWARE\VorlixPackageTest\Resources\Recorder
+    SentinelMarker    REG_DWORD    0x1
+HKEY_CLASSES_ROOT\VorlixPackageTest_Installation
+    VORLIXROOT    REG_SZ    C:\Program Files\Vorlix\'
+if [ "$imported" != "$expected_values" ]; then
+  echo "vorlix.reg imports other values:"
+  diff <(echo "$expected_values") <(echo "$imported") || true
+  fail=1
+fi
 
 [ "$fail" -eq 0 ] && echo "package $zip: listing, version resources and registry file as expected"
 exit "$fail"
