@@ -1,10 +1,11 @@
-# The two commands of a fresh machine:
-#   make demo   - set up, build, and run the programs on the example installation
-#   make test   - set up, build both targets, and run every test under Wine, and the native
-#                 sanitizer build's tests and short fuzz runs
-#   make fuzz   - long fuzz runs: FUZZ_TIME seconds per target (FUZZ_TARGETS picks some)
-#   make soak   - fault and load runs under Wine; make bench - the benchmark table
-.PHONY: all bootstrap build build-x64 build-x86 build-native test demo soak bench fuzz format clean
+# The commands of a fresh machine:
+#   make demo    - set up, build, and run the programs on the example installation
+#   make test    - set up, build both targets, and run every test under Wine, and the native
+#                  sanitizer build's tests and short fuzz runs
+#   make package - the 32-bit release ZIP
+#   make fuzz    - long fuzz runs: FUZZ_TIME seconds per target (FUZZ_TARGETS picks some)
+#   make soak    - fault and load runs under Wine; make bench - the benchmark table
+.PHONY: all bootstrap build build-x64 build-x86 build-native test demo package soak bench fuzz format clean
 
 all: build
 
@@ -42,6 +43,10 @@ demo: build-x64
 # Fault and load runs (not tests; about 15 minutes): one PASS/FAIL line each.
 soak: build-x64
 	@./scripts/soak.sh
+
+# The release package from the 32-bit tree: build/windows-x86/Vorlix-<version>-win32.zip.
+package: build-x86
+	@cmake --build --preset windows-x86 --target package
 
 # Benchmarks (not tests; about 15 minutes): one table of figures beside same-run baselines.
 bench: build-x64

@@ -8,6 +8,7 @@ packages=(
   ninja-build
   g++-mingw-w64-x86-64-posix
   g++-mingw-w64-i686-posix
+  binutils-mingw-w64-i686 # windres and objdump: the package test reads the 32-bit resources
   wine
   wine64
   googletest

@@ -7,6 +7,7 @@
 #include "Foundation/SystemInfo.h"
 #include "Sedrin/Initializer.h"
 
+#include "CapturedRun.h"
 #include "TempDir.h"
 #include "TestSupport.h"
 
@@ -337,6 +338,36 @@ TEST_F(Sedrin, FeedbackLinesFollowVerbosity)
         quietRoot.getMessages().find("NOTICE: Set root = \"" + root.substr(0, root.size() - 1) + "\".\n"),
         std::string::npos)
         << quietRoot.getMessages();
+}
+
+TEST_F(Sedrin, FeedbackGoesToTheStandardOutputOfWhoeverCapturesIt)
+{
+    // An installer that hands Sedrin a standard output reads the same lines the message box shows;
+    // the status is unchanged by it.
+    struct Case {
+        std::string commandLine;
+        std::string output;
+        int status;
+        const char* why;
+    };
+    const std::string file = root + "Configuration\\Components/sentinel.xml";
+    const Case cases[] = {
+        {"-v 2 -c sentinel.checkInterval=PT6S",
+         "NOTICE: Loading file \"" + file + "\"...\nNOTICE:     File loaded.\nNOTICE: Saving file \"" + file +
+             "\"...\nNOTICE:     File saved.\n",
+         0, "notices"},
+        {"-c x", "ERROR:  (-c option) Invalid argument. Missing '='.\n", 1, "an error"},
+        {"-v 0 -c x", "", 1, "no feedback, nothing written"},
+        {"", "", 0, "no options"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        const CapturedRun run =
+            runCaptured(dir.path, inQuotes(programPath("Sedrin.exe")) + " " + c.commandLine, 60s);
+        EXPECT_EQ(run.exitCode, static_cast<uint32_t>(c.status));
+        EXPECT_EQ(run.output, c.output);
+        EXPECT_EQ(registry("SEDRIN_STATUS"), std::to_string(c.status));
+    }
 }
 
 TEST_F(Sedrin, FailedSaveKeepsTheFileAndSaysSo)

@@ -49,8 +49,9 @@ public:
     {
         std::list<std::string> stale;
         slot.receive(stale);
+        const std::string server = id + "_" + userTag();
         try {
-            Vorlix::IPCClient client(id + "_" + userTag());
+            Vorlix::IPCClient client(server);
             if (!client.send("COMMAND", "SEND_PROCESS_INFO", "SEND_PROCESS_INFO", name)) {
                 return 0;
             }
@@ -63,7 +64,9 @@ public:
             slot.receive(received);
             for (const std::string& message : received) {
                 const Vorlix::IPCFields fields = Vorlix::cutMessage(message);
-                if (fields.type == "REPLY" && fields.id == "SEND_PROCESS_INFO") {
+                // A late answer of another application, asked before, is not this one's.
+                if (fields.type == "REPLY" && fields.id == "SEND_PROCESS_INFO" &&
+                    (fields.sender.empty() || fields.sender == server)) {
                     return static_cast<uint32_t>(std::strtoul(fields.text.c_str(), nullptr, 10));
                 }
             }

@@ -58,6 +58,28 @@ int32_t decimalValue(const std::string& text)
 
 } // namespace
 
+// static
+bool Initializer::writeToStandardOutput(const std::string& text)
+{
+    // A window program has a standard output only when its starter handed one over (an installer
+    // that captures the output, a console that redirects it); otherwise the handle is null.
+    const HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (output == nullptr || output == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    size_t done = 0;
+    while (done < text.size()) {
+        const size_t left = text.size() - done;
+        const DWORD chunk = left > 65536 ? 65536 : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(output, text.data() + done, chunk, &written, nullptr) || written == 0) {
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
 Initializer::Initializer(const std::string& commandText)
 {
     writeStatus();
@@ -110,6 +132,7 @@ Initializer::Initializer(const std::string& commandText)
     status = processOptions(pairs);
     writeStatus();
     if (!messages.empty()) {
+        writeToStandardOutput(messages);
         MessageBoxA(nullptr, messages.c_str(), "Verbose output", MB_OK);
     }
     guard.release();

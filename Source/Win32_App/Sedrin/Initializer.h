@@ -2,7 +2,7 @@
 //
 // Win32 program code. The constructor does the whole run on one thread: status 0 to the registry,
 // the root from the registry, the machine-wide guard, the options in order, the status again and
-// the message box with the collected feedback.
+// the collected feedback, on the standard output when there is one and in the message box.
 #pragma once
 
 #include "Foundation/CommandLine.h"
@@ -44,6 +44,9 @@ public:
     // Writes a status to the registry without an object, for the entry's last resort; false when
     // the value could not be set.
     static bool recordStatus(int32_t value);
+    // Writes the feedback to the standard output when the process has one; false when it has none
+    // or the write failed (the message box shows the feedback either way).
+    static bool writeToStandardOutput(const std::string& text);
     int32_t processOptions(const Vorlix::OptionList& pairs);
     int32_t setConfigDir(const std::string& path);
     int32_t setRoot(const std::string& path);
