@@ -5,7 +5,7 @@ install(TARGETS VorlixSentinel Sedrin RUNTIME DESTINATION bin)
 install(TARGETS SentinelControl MailSlotPeer ReferenceApp RUNTIME DESTINATION tools)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/installation DESTINATION examples)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/vorlix.reg DESTINATION registry)
-install(FILES ${PROJECT_SOURCE_DIR}/docs/INSTALL.txt ${PROJECT_SOURCE_DIR}/docs/operators.md
+install(FILES ${PROJECT_SOURCE_DIR}/docs/INSTALL.txt
               ${PROJECT_SOURCE_DIR}/README.md DESTINATION docs)
 
 set(CPACK_GENERATOR ZIP)

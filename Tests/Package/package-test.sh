@@ -33,7 +33,6 @@ expected="bin/Sedrin.exe
 bin/VorlixSentinel.exe
 docs/INSTALL.txt
 docs/README.md
-docs/operators.md
 examples/installation/Configuration/Components/log.xml
 examples/installation/Configuration/Components/sentinel.xml
 examples/installation/Configuration/LogMessages/configuration.mess
