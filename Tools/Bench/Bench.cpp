@@ -11,6 +11,8 @@
 #include "Soak/SedrinInstall.h"
 #include "Soak/SoakSupport.h"
 
+#include <tlhelp32.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <random>
@@ -100,6 +102,24 @@ int idle(int seconds)
     return 0;
 }
 
+// The id of a process with this executable name other than `except`; 0 when there is none.
+uint32_t processNamed(const char* name, uint32_t except)
+{
+    Vorlix::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) {
+        return 0;
+    }
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
+        if (_stricmp(entry.szExeFile, name) == 0 && entry.th32ProcessID != except) {
+            return entry.th32ProcessID;
+        }
+    }
+    return 0;
+}
+
 int latency(int crashes)
 {
     WatchdogInstallation install({{"victim", "Victim", ""}}, 1);
@@ -117,11 +137,23 @@ int latency(int crashes)
         Sleep(static_cast<DWORD>(pause(random)));
         const auto killed = std::chrono::steady_clock::now();
         killProcess(pid);
-        const uint32_t next = probe.waitForProcess("Victim", 20s, pid);
+        // The restart is the new process, seen in the system's process list; its IPC server
+        // answers only once it has started up, which is the application's time, not the watchdog's.
+        uint32_t next = 0;
+        waitUntil(
+            [&] {
+                next = processNamed("victim.exe", pid);
+                return next != 0;
+            },
+            20s, 10ms);
         if (next == 0) {
             break;
         }
         seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - killed).count());
+        // Answering again before the next crash: the watchdog knows the new process.
+        if (probe.waitForProcess("Victim", 20s, pid) == 0) {
+            break;
+        }
         pid = next;
     }
     stopWatchdog(watchdog);
