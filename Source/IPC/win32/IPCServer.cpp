@@ -14,9 +14,11 @@
 #include "Time/Timer.h"
 
 #include <atomic>
+#include <chrono>
 #include <exception>
 #include <list>
 #include <memory>
+#include <mutex>
 #include <new>
 
 namespace Vorlix {
@@ -29,8 +31,7 @@ std::atomic<bool> stopRequested{false};
 std::atomic<bool> listenerQueueReady{false};
 
 constexpr uint32_t POLL_INTERVAL_MS = 1000;
-// The pause between polls is cut into these steps, so a stop request is seen without waiting for
-// the whole second.
+// How often the owner's side looks again while it waits for the listener to start or to stop.
 constexpr uint32_t WAKE_STEP_MS = 50;
 constexpr uint32_t STOP_WAIT_MS = 10000;
 // More than a thread queue holds (10,000 by default), so each poll empties it.
@@ -141,15 +142,37 @@ void pollOnce(MailSlot& slot, std::list<std::string>& received, const CountedHan
     received.clear();
 }
 
-// Waits out the poll interval, or less when a stop is asked for.
+// Wakes the listener from its pause between polls when a stop is asked for. Made once per
+// process, before any listener runs, and kept until the process ends.
+HANDLE wakeEvent()
+{
+    static std::once_flag made;
+    static KernelHandle event;
+    std::call_once(made, [] { event = KernelHandle(CreateEventA(nullptr, FALSE, FALSE, nullptr)); });
+    return event.get();
+}
+
+// Waits out the poll interval, or less when a stop is asked for or the destroy message arrives.
+// The thread sleeps in the system until one of them happens: an idle listener wakes once a poll.
 void waitForNextPoll()
 {
-    for (uint32_t waited = 0; waited < POLL_INTERVAL_MS && !stopRequested; waited += WAKE_STEP_MS) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(POLL_INTERVAL_MS);
+    while (!stopRequested) {
         MSG message{};
         if (PeekMessageA(&message, nullptr, WM_DESTROY, WM_DESTROY, PM_NOREMOVE)) {
             return;
         }
-        Timer::sleep(WAKE_STEP_MS);
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
+        if (left <= 0) {
+            return;
+        }
+        HANDLE wake = wakeEvent();
+        const DWORD count = wake != nullptr ? 1 : 0;
+        // Without the event a stop is still seen, at the latest after this poll's pause.
+        MsgWaitForMultipleObjects(count, count != 0 ? &wake : nullptr, FALSE, static_cast<DWORD>(left),
+                                  QS_POSTMESSAGE);
     }
 }
 
@@ -245,8 +268,12 @@ IPCServer::IPCServer(const std::string& nameToUse, CountedHandle<LogDispatcher> 
         VORLIX_THROW(IPCException, IC_MEM, "");
     }
     messageHandler = handler;
-    // A stop that timed out before must not make this server's listener end at once.
+    // A stop that timed out before must not make this server's listener end at once, nor a wake
+    // left from it cut the first pause short.
     stopRequested = false;
+    if (HANDLE wake = wakeEvent()) {
+        ResetEvent(wake);
+    }
     listenerQueueReady = false;
     try {
         std::unique_ptr<ListenerStart> start(new ListenerStart{logger, name});
@@ -287,6 +314,9 @@ IPCServer::~IPCServer()
 void IPCServer::stop()
 {
     stopRequested = true;
+    if (HANDLE wake = wakeEvent()) {
+        SetEvent(wake);
+    }
     bool ended = false;
     for (uint32_t waited = 0; stopRequested && waited < STOP_WAIT_MS; waited += WAKE_STEP_MS) {
         if (listenerEnded(listener)) {
