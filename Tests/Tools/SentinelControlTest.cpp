@@ -4,6 +4,7 @@
 //
 // Win32-only test code.
 #include "CapturedRun.h"
+#include "Foundation/StringUtils.h"
 #include "IPC/IPCMessage.h"
 #include "IPC/MailSlot.h"
 #include "Logger/LogRecord.h"
@@ -229,6 +230,44 @@ TEST_F(ControlTool, DrivesARunningWatchdog)
     const CapturedRun after = control("status --wait 300");
     EXPECT_EQ(after.exitCode, 3u);
     EXPECT_TRUE(contains(after.output, instanceMarker() + "  3  ")) << after.output;
+}
+
+TEST_F(ControlTool, StatusTakesAnAnswerWhateverSenderItNames)
+{
+    // The watchdog attaches to whatever an application answers, whatever sender the reply names
+    // (its own server name in another case, without the tag, or none at all); status must see
+    // the same answer. The test plays the application on a mailslot of its own.
+    install.writeConfiguration({{"echo", "Echo", true, "", false}});
+    const std::string server = "Echo_" + userTag();
+    Vorlix::MailSlot slot(Vorlix::IPC_RECEIVER, server);
+    for (const std::string& sender : {std::string(""), Vorlix::lowerCopy(server), std::string("Echo")}) {
+        SCOPED_TRACE("reply sender \"" + sender + "\"");
+        TestSupport::CapturedChild status;
+        ASSERT_TRUE(startControl(status, "status --wait 5000"));
+        std::list<std::string> received;
+        ASSERT_TRUE(TestSupport::waitUntil(
+            [&] {
+                slot.receive(received);
+                return !received.empty();
+            },
+            15s))
+            << "no query arrived";
+        const Vorlix::IPCFields query = Vorlix::cutMessage(received.front());
+        EXPECT_EQ(query.type, "COMMAND");
+        EXPECT_EQ(query.id, "SEND_PROCESS_INFO");
+        EXPECT_EQ(query.text, "SEND_PROCESS_INFO");
+        ASSERT_TRUE(Vorlix::IPCClient(query.sender).send("REPLY", "SEND_PROCESS_INFO", "4242,4343", sender));
+        uint32_t code = 12345;
+        ASSERT_TRUE(status.wait(20s, code));
+        EXPECT_EQ(code, 3u) << "no watchdog runs, the answer is seen all the same";
+        const std::string output = status.outputLines();
+        const size_t row = output.find("\necho ");
+        ASSERT_NE(row, std::string::npos) << output;
+        const std::string line = output.substr(row + 1, output.find('\n', row + 1) - row - 1);
+        const size_t cell = line.find_first_not_of(' ', line.find(server) + server.size());
+        EXPECT_EQ(line.compare(cell, 4, "yes "), 0) << line;
+        EXPECT_TRUE(contains(line, "  4242  ")) << line;
+    }
 }
 
 TEST_F(ControlTool, StopMarkerEndsTheWatchdogAndClearStopAllowsItAgain)
