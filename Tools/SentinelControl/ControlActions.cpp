@@ -159,13 +159,13 @@ struct QueryResult {
     uint32_t threadId = 0;
 };
 
-// Asks one application for its process the way the watchdog does, with the answer going to the
-// tool's own mailslot.
+// Asks one application for its process the way the watchdog does, with the answer going to a
+// mailslot of the tool's own that serves this one query. Whatever arrives there answers it, as
+// the watchdog takes a reply whatever sender it names: a late answer to an earlier query went to
+// that query's mailslot, which is gone.
 QueryResult queryApplication(Vorlix::MailSlot& replies, const std::string& server, uint32_t waitMs)
 {
     QueryResult result;
-    std::list<std::string> stale;
-    replies.receive(stale);
     try {
         Vorlix::IPCClient client(server);
         if (!client.send("COMMAND", "SEND_PROCESS_INFO", "SEND_PROCESS_INFO", replies.getName())) {
@@ -182,9 +182,8 @@ QueryResult queryApplication(Vorlix::MailSlot& replies, const std::string& serve
         replies.receive(received);
         for (const std::string& message : received) {
             const Vorlix::IPCFields fields = Vorlix::cutMessage(message);
-            // Like the watchdog: a reply that names another server is not the answer.
             if (!Vorlix::isAddressedToUs(fields) || fields.type != "REPLY" ||
-                fields.id != "SEND_PROCESS_INFO" || (!fields.sender.empty() && fields.sender != server)) {
+                fields.id != "SEND_PROCESS_INFO") {
                 continue;
             }
             result.text = fields.text;
@@ -230,14 +229,8 @@ int showStatus(const Arguments& args, const Environment& env, std::FILE* out, st
                        env.configFile + "\"\n");
         return running ? EXIT_FAILED : EXIT_NOT_RUNNING;
     }
-    std::unique_ptr<Vorlix::MailSlot> replies;
-    try {
-        replies = std::make_unique<Vorlix::MailSlot>(
-            Vorlix::IPC_RECEIVER, "SentinelControl_" + std::to_string(GetCurrentProcessId()));
-    } catch (const Vorlix::Exception& caught) {
-        print(err, "cannot create the reply mailslot: " + caught.fullText() + "\n");
-        return EXIT_FAILED;
-    }
+    const std::string replyPrefix = "SentinelControl_" + std::to_string(GetCurrentProcessId()) + "_";
+    uint32_t queries = 0;
 
     std::vector<std::vector<std::string>> rows = {
         {"APPLICATION", "ID", "ACTIVE", "IPC SERVER", "ANSWER", "PROCESS", "THREAD"}};
@@ -254,6 +247,14 @@ int showStatus(const Arguments& args, const Environment& env, std::FILE* out, st
             continue;
         }
         const std::string server = id + "_" + env.tag;
+        std::unique_ptr<Vorlix::MailSlot> replies;
+        try {
+            replies = std::make_unique<Vorlix::MailSlot>(Vorlix::IPC_RECEIVER,
+                                                         replyPrefix + std::to_string(++queries));
+        } catch (const Vorlix::Exception& caught) {
+            print(err, "cannot create the reply mailslot: " + caught.fullText() + "\n");
+            return EXIT_FAILED;
+        }
         const QueryResult result = queryApplication(*replies, server, args.waitMs);
         const bool answered = result.answer == Answer::Yes;
         rows.push_back({name, id, haveActive ? (active ? "yes" : "no") : "?", server, answerText(result),
