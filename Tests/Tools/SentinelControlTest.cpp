@@ -421,4 +421,25 @@ TEST_F(ControlTool, TailFindsTheDebugLogAndFollowsIt)
     EXPECT_TRUE(contains(follower.outputLines(), "started again")) << follower.outputLines();
 }
 
+TEST_F(ControlTool, TailFollowSeesARotatedLogThatGrewPastTheOldSize)
+{
+    // A rotation at start-up leaves a short old log; the new one may already be longer at the
+    // next poll. Its lines are printed from its start, not from the old file's length on.
+    TestSupport::TempDir logs;
+    const std::string log = logs.file("SentinelDebug(" + userTag() + ").log");
+    TestSupport::writeBytes(log, "old\r\n");
+    ASSERT_EQ(Vorlix::SystemInfo::setRegString(kResources, "StartupLogDir", logs.path), 0);
+
+    TestSupport::CapturedChild follower;
+    ASSERT_TRUE(startControl(follower, "tail --follow --seconds 5"));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return follower.outputLines() == "old\n"; }, 10s))
+        << follower.outputLines();
+    ASSERT_TRUE(MoveFileA(log.c_str(), logs.file("SentinelDebug_old.log").c_str()));
+    TestSupport::writeBytes(log, "continued 1\r\ncontinued 2\r\n");
+    uint32_t code = 12345;
+    ASSERT_TRUE(follower.wait(15s, code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(contains(follower.outputLines(), "\ncontinued 1\ncontinued 2\n")) << follower.outputLines();
+}
+
 } // namespace
