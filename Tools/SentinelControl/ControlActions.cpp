@@ -18,6 +18,7 @@
 #include "Logger/MessageCatalogue.h"
 #include "VorlixSentinel/Sentinel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <list>
@@ -42,6 +43,8 @@ constexpr auto kPoll = std::chrono::milliseconds(50);
 constexpr auto kFollowPoll = std::chrono::milliseconds(200);
 // A debug log larger than this is read from here on for its last lines.
 constexpr uint64_t kTailWindow = 4u * 1024u * 1024u;
+// How much of the followed file's beginning tells it from its successor.
+constexpr uint64_t kHeadBytes = 256;
 
 BOOL WINAPI onConsoleControl(DWORD event)
 {
@@ -413,20 +416,32 @@ int tail(const Arguments& args, const Environment& env, std::FILE* out, std::FIL
     const bool bounded = args.seconds > 0;
     const auto end = Clock::now() + std::chrono::seconds(args.seconds);
     std::string partial;
+    // The first bytes of the file followed: a rotated-away log is told by a shorter file, or by a
+    // new file that outgrew the old one between two polls and begins otherwise.
+    std::string head;
+    readRange(path, 0, std::min<uint64_t>(size, kHeadBytes), head);
     while (!timeIsUp(bounded, end)) {
         std::this_thread::sleep_for(kFollowPoll);
         const uint64_t now = Vorlix::FileUtils::fileSize(path);
-        if (now < size) {
+        if (now == size) {
+            continue;
+        }
+        std::string start;
+        if (now > size && !readRange(path, 0, head.size(), start)) {
+            continue; // the writer holds it or renames it right now; the next poll tries again
+        }
+        if (now < size || start != head) {
             // The agent rotated the file: the new one starts from nothing.
             print(out, "--- " + path + " started again ---\n");
             size = 0;
             partial.clear();
-        }
-        if (now == size) {
-            continue;
+            head.clear();
         }
         if (!readRange(path, size, now, bytes)) {
-            continue; // the writer holds it or renames it right now; the next poll tries again
+            continue;
+        }
+        if (head.size() < kHeadBytes) {
+            head = (head + bytes).substr(0, kHeadBytes);
         }
         size = now;
         partial += bytes;
