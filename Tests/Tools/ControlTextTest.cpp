@@ -137,6 +137,29 @@ TEST(ControlText, ProgramRequestsTheWatchdogAccepts)
     EXPECT_EQ(joinProgramArguments({"a", "", "b c", "d\te"}), "a \"\" \"b c\" \"d\te\"");
 }
 
+TEST(ControlText, ProgramArgumentsReachTheProgramAsTyped)
+{
+    // The started program splits its argument text by the C runtime's rules: a double quote
+    // inside a word must be escaped, and the backslashes before a closing quote doubled, or the
+    // program gets other words than the operator typed.
+    struct Case {
+        Words words;
+        std::string text;
+        const char* why;
+    };
+    const Case cases[] = {
+        {{"say \"hi\""}, "\"say \\\"hi\\\"\"", "quotes inside a quoted word"},
+        {{"a\"b"}, "\"a\\\"b\"", "a quote in a word without blanks"},
+        {{"C:\\a dir\\"}, "\"C:\\a dir\\\\\"", "a trailing backslash before the closing quote"},
+        {{"C:\\plain\\"}, "C:\\plain\\", "backslashes of an unquoted word stay as they are"},
+        {{"x\\\"y"}, "\"x\\\\\\\"y\"", "backslashes right before a quote"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        EXPECT_EQ(joinProgramArguments(c.words), c.text);
+    }
+}
+
 TEST(ControlText, MarkerKeysAndMeanings)
 {
     EXPECT_EQ(markerKeyForVersion(0), "SOFTWARE\\Vorlix\\Resources");

@@ -4,6 +4,7 @@
 //
 // Win32-only test code.
 #include "CapturedRun.h"
+#include "Foundation/StringUtils.h"
 #include "IPC/IPCMessage.h"
 #include "IPC/MailSlot.h"
 #include "Logger/LogRecord.h"
@@ -231,6 +232,44 @@ TEST_F(ControlTool, DrivesARunningWatchdog)
     EXPECT_TRUE(contains(after.output, instanceMarker() + "  3  ")) << after.output;
 }
 
+TEST_F(ControlTool, StatusTakesAnAnswerWhateverSenderItNames)
+{
+    // The watchdog attaches to whatever an application answers, whatever sender the reply names
+    // (its own server name in another case, without the tag, or none at all); status must see
+    // the same answer. The test plays the application on a mailslot of its own.
+    install.writeConfiguration({{"echo", "Echo", true, "", false}});
+    const std::string server = "Echo_" + userTag();
+    Vorlix::MailSlot slot(Vorlix::IPC_RECEIVER, server);
+    for (const std::string& sender : {std::string(""), Vorlix::lowerCopy(server), std::string("Echo")}) {
+        SCOPED_TRACE("reply sender \"" + sender + "\"");
+        TestSupport::CapturedChild status;
+        ASSERT_TRUE(startControl(status, "status --wait 5000"));
+        std::list<std::string> received;
+        ASSERT_TRUE(TestSupport::waitUntil(
+            [&] {
+                slot.receive(received);
+                return !received.empty();
+            },
+            15s))
+            << "no query arrived";
+        const Vorlix::IPCFields query = Vorlix::cutMessage(received.front());
+        EXPECT_EQ(query.type, "COMMAND");
+        EXPECT_EQ(query.id, "SEND_PROCESS_INFO");
+        EXPECT_EQ(query.text, "SEND_PROCESS_INFO");
+        ASSERT_TRUE(Vorlix::IPCClient(query.sender).send("REPLY", "SEND_PROCESS_INFO", "4242,4343", sender));
+        uint32_t code = 12345;
+        ASSERT_TRUE(status.wait(20s, code));
+        EXPECT_EQ(code, 3u) << "no watchdog runs, the answer is seen all the same";
+        const std::string output = status.outputLines();
+        const size_t row = output.find("\necho ");
+        ASSERT_NE(row, std::string::npos) << output;
+        const std::string line = output.substr(row + 1, output.find('\n', row + 1) - row - 1);
+        const size_t cell = line.find_first_not_of(' ', line.find(server) + server.size());
+        EXPECT_EQ(line.compare(cell, 4, "yes "), 0) << line;
+        EXPECT_TRUE(contains(line, "  4242  ")) << line;
+    }
+}
+
 TEST_F(ControlTool, StopMarkerEndsTheWatchdogAndClearStopAllowsItAgain)
 {
     install.writeConfiguration({{"plain", "Plain", true, "", false}});
@@ -380,6 +419,27 @@ TEST_F(ControlTool, TailFindsTheDebugLogAndFollowsIt)
     ASSERT_TRUE(follower.wait(10s, code)) << "--seconds did not end it";
     EXPECT_EQ(code, 0u);
     EXPECT_TRUE(contains(follower.outputLines(), "started again")) << follower.outputLines();
+}
+
+TEST_F(ControlTool, TailFollowSeesARotatedLogThatGrewPastTheOldSize)
+{
+    // A rotation at start-up leaves a short old log; the new one may already be longer at the
+    // next poll. Its lines are printed from its start, not from the old file's length on.
+    TestSupport::TempDir logs;
+    const std::string log = logs.file("SentinelDebug(" + userTag() + ").log");
+    TestSupport::writeBytes(log, "old\r\n");
+    ASSERT_EQ(Vorlix::SystemInfo::setRegString(kResources, "StartupLogDir", logs.path), 0);
+
+    TestSupport::CapturedChild follower;
+    ASSERT_TRUE(startControl(follower, "tail --follow --seconds 5"));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return follower.outputLines() == "old\n"; }, 10s))
+        << follower.outputLines();
+    ASSERT_TRUE(MoveFileA(log.c_str(), logs.file("SentinelDebug_old.log").c_str()));
+    TestSupport::writeBytes(log, "continued 1\r\ncontinued 2\r\n");
+    uint32_t code = 12345;
+    ASSERT_TRUE(follower.wait(15s, code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(contains(follower.outputLines(), "\ncontinued 1\ncontinued 2\n")) << follower.outputLines();
 }
 
 } // namespace

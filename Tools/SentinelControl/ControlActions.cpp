@@ -18,6 +18,7 @@
 #include "Logger/MessageCatalogue.h"
 #include "VorlixSentinel/Sentinel.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <list>
@@ -42,6 +43,8 @@ constexpr auto kPoll = std::chrono::milliseconds(50);
 constexpr auto kFollowPoll = std::chrono::milliseconds(200);
 // A debug log larger than this is read from here on for its last lines.
 constexpr uint64_t kTailWindow = 4u * 1024u * 1024u;
+// How much of the followed file's beginning tells it from its successor.
+constexpr uint64_t kHeadBytes = 256;
 
 BOOL WINAPI onConsoleControl(DWORD event)
 {
@@ -159,13 +162,13 @@ struct QueryResult {
     uint32_t threadId = 0;
 };
 
-// Asks one application for its process the way the watchdog does, with the answer going to the
-// tool's own mailslot.
+// Asks one application for its process the way the watchdog does, with the answer going to a
+// mailslot of the tool's own that serves this one query. Whatever arrives there answers it, as
+// the watchdog takes a reply whatever sender it names: a late answer to an earlier query went to
+// that query's mailslot, which is gone.
 QueryResult queryApplication(Vorlix::MailSlot& replies, const std::string& server, uint32_t waitMs)
 {
     QueryResult result;
-    std::list<std::string> stale;
-    replies.receive(stale);
     try {
         Vorlix::IPCClient client(server);
         if (!client.send("COMMAND", "SEND_PROCESS_INFO", "SEND_PROCESS_INFO", replies.getName())) {
@@ -182,9 +185,8 @@ QueryResult queryApplication(Vorlix::MailSlot& replies, const std::string& serve
         replies.receive(received);
         for (const std::string& message : received) {
             const Vorlix::IPCFields fields = Vorlix::cutMessage(message);
-            // Like the watchdog: a reply that names another server is not the answer.
             if (!Vorlix::isAddressedToUs(fields) || fields.type != "REPLY" ||
-                fields.id != "SEND_PROCESS_INFO" || (!fields.sender.empty() && fields.sender != server)) {
+                fields.id != "SEND_PROCESS_INFO") {
                 continue;
             }
             result.text = fields.text;
@@ -230,14 +232,8 @@ int showStatus(const Arguments& args, const Environment& env, std::FILE* out, st
                        env.configFile + "\"\n");
         return running ? EXIT_FAILED : EXIT_NOT_RUNNING;
     }
-    std::unique_ptr<Vorlix::MailSlot> replies;
-    try {
-        replies = std::make_unique<Vorlix::MailSlot>(
-            Vorlix::IPC_RECEIVER, "SentinelControl_" + std::to_string(GetCurrentProcessId()));
-    } catch (const Vorlix::Exception& caught) {
-        print(err, "cannot create the reply mailslot: " + caught.fullText() + "\n");
-        return EXIT_FAILED;
-    }
+    const std::string replyPrefix = "SentinelControl_" + std::to_string(GetCurrentProcessId()) + "_";
+    uint32_t queries = 0;
 
     std::vector<std::vector<std::string>> rows = {
         {"APPLICATION", "ID", "ACTIVE", "IPC SERVER", "ANSWER", "PROCESS", "THREAD"}};
@@ -254,6 +250,14 @@ int showStatus(const Arguments& args, const Environment& env, std::FILE* out, st
             continue;
         }
         const std::string server = id + "_" + env.tag;
+        std::unique_ptr<Vorlix::MailSlot> replies;
+        try {
+            replies = std::make_unique<Vorlix::MailSlot>(Vorlix::IPC_RECEIVER,
+                                                         replyPrefix + std::to_string(++queries));
+        } catch (const Vorlix::Exception& caught) {
+            print(err, "cannot create the reply mailslot: " + caught.fullText() + "\n");
+            return EXIT_FAILED;
+        }
         const QueryResult result = queryApplication(*replies, server, args.waitMs);
         const bool answered = result.answer == Answer::Yes;
         rows.push_back({name, id, haveActive ? (active ? "yes" : "no") : "?", server, answerText(result),
@@ -412,20 +416,32 @@ int tail(const Arguments& args, const Environment& env, std::FILE* out, std::FIL
     const bool bounded = args.seconds > 0;
     const auto end = Clock::now() + std::chrono::seconds(args.seconds);
     std::string partial;
+    // The first bytes of the file followed: a rotated-away log is told by a shorter file, or by a
+    // new file that outgrew the old one between two polls and begins otherwise.
+    std::string head;
+    readRange(path, 0, std::min<uint64_t>(size, kHeadBytes), head);
     while (!timeIsUp(bounded, end)) {
         std::this_thread::sleep_for(kFollowPoll);
         const uint64_t now = Vorlix::FileUtils::fileSize(path);
-        if (now < size) {
+        if (now == size) {
+            continue;
+        }
+        std::string start;
+        if (now > size && !readRange(path, 0, head.size(), start)) {
+            continue; // the writer holds it or renames it right now; the next poll tries again
+        }
+        if (now < size || start != head) {
             // The agent rotated the file: the new one starts from nothing.
             print(out, "--- " + path + " started again ---\n");
             size = 0;
             partial.clear();
-        }
-        if (now == size) {
-            continue;
+            head.clear();
         }
         if (!readRange(path, size, now, bytes)) {
-            continue; // the writer holds it or renames it right now; the next poll tries again
+            continue;
+        }
+        if (head.size() < kHeadBytes) {
+            head = (head + bytes).substr(0, kHeadBytes);
         }
         size = now;
         partial += bytes;

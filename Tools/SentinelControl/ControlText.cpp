@@ -73,7 +73,30 @@ bool takeNumber(const std::vector<std::string>& words, size_t& i, const std::str
 
 bool needsQuotes(const std::string& word)
 {
-    return word.empty() || word.find_first_of(" \t") != std::string::npos;
+    return word.empty() || word.find_first_of(" \t\"") != std::string::npos;
+}
+
+// A word in double quotes as the C runtime splits it again: a quote inside it is escaped, and
+// the backslashes right before a quote (also the closing one) are doubled.
+std::string quoted(const std::string& word)
+{
+    std::string text = "\"";
+    size_t backslashes = 0;
+    for (const char c : word) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            text.append(backslashes * 2 + 1, '\\');
+        } else {
+            text.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        text += c;
+    }
+    text.append(backslashes * 2, '\\');
+    return text + "\"";
 }
 
 } // namespace
@@ -229,7 +252,7 @@ std::string joinProgramArguments(const std::vector<std::string>& words)
         if (!text.empty()) {
             text += ' ';
         }
-        text += needsQuotes(word) ? "\"" + word + "\"" : word;
+        text += needsQuotes(word) ? quoted(word) : word;
     }
     return text;
 }

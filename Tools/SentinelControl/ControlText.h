@@ -64,7 +64,8 @@ struct Arguments {
 Arguments parseArguments(const std::vector<std::string>& words);
 std::string helpText();
 
-// The argument text of a program request: words with blanks (or empty ones) in double quotes.
+// The argument text of a program request: words with blanks or quotes (or empty ones) in double
+// quotes, escaped so that the program's C runtime splits the text into the same words.
 std::string joinProgramArguments(const std::vector<std::string>& words);
 // The text of a RUN_PROG request, or empty when the watchdog would refuse it (a "|" in either
 // part, which would not split into exactly two parts, or no program). Empty arguments travel as
