@@ -133,3 +133,36 @@ TEST(XmlObjects, CopyFailuresLeaveTheContent)
         EXPECT_EQ(content, c.content);
     }
 }
+
+TEST(XmlObjects, SetValueReplacesOnlyTheValueText)
+{
+    struct Case {
+        const char* path;
+        const char* value;
+        XmlObjects::SetResult result;
+        std::string expected; // the whole content afterwards
+    };
+    const std::string replacedA = [] {
+        std::string t = kTree;
+        t.replace(t.find("A&amp;1"), 7, "<new> & \"v\"");
+        return t;
+    }();
+    const std::string emptiedC = [] {
+        std::string t = kTree;
+        t.replace(t.find(">C<") + 1, 1, "");
+        return t;
+    }();
+    const Case cases[] = {
+        {"a", "<new> & \"v\"", XmlObjects::SetResult::Set, replacedA},
+        {"a.c", "", XmlObjects::SetResult::Set, emptiedC},
+        {"nothing", "x", XmlObjects::SetResult::NoValueTag, kTree},
+    };
+    for (const auto& c : cases) {
+        std::string content = kTree;
+        EXPECT_EQ(XmlObjects::setValue(c.path, content, c.value), c.result) << c.path;
+        EXPECT_EQ(content, c.expected) << c.path;
+    }
+    std::string unterminated = "<Name>x</Name><Value>old";
+    EXPECT_EQ(XmlObjects::setValue("x", unterminated, "new"), XmlObjects::SetResult::NoValueEnd);
+    EXPECT_EQ(unterminated, "<Name>x</Name><Value>old");
+}

@@ -291,17 +291,16 @@ int32_t Initializer::changeObject(const std::string& argument)
             return ST_COPY_FAILED;
         }
     } else {
-        const size_t start = XmlObjects::findValue(pathInFile, content, 0);
-        if (start == XmlObjects::npos) {
+        switch (XmlObjects::setValue(pathInFile, content, value)) {
+        case XmlObjects::SetResult::NoValueTag:
             reportError("(-c option) Object \"" + pathInFile + "\" not found in file \"" + filePath + "\".");
             return ST_OBJECT_NOT_FOUND;
-        }
-        const size_t end = content.find("</Value>", start);
-        if (end == std::string::npos) {
+        case XmlObjects::SetResult::NoValueEnd:
             reportError("(-c option) File \"" + filePath + "\" is corrupted.");
             return ST_FILE_CORRUPTED;
+        case XmlObjects::SetResult::Set:
+            break;
         }
-        content.replace(start, end - start, value);
     }
     return saveFile(filePath, content);
 }

@@ -67,6 +67,20 @@ size_t findValue(const std::string& path, const std::string& content, size_t fro
     }
 }
 
+SetResult setValue(const std::string& path, std::string& content, const std::string& value)
+{
+    const size_t start = findValue(path, content, 0);
+    if (start == npos) {
+        return SetResult::NoValueTag;
+    }
+    const size_t end = content.find("</Value>", start);
+    if (end == npos) {
+        return SetResult::NoValueEnd;
+    }
+    content.replace(start, end - start, value);
+    return SetResult::Set;
+}
+
 bool copyObject(const std::string& source, std::string& content, const std::string& destination)
 {
     // 1. The source's name element: each name must occur somewhere; the last one's first

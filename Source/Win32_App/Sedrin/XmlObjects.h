@@ -29,4 +29,12 @@ size_t findValue(const std::string& path, const std::string& content, size_t fro
 // leaves `content` unchanged, when an object, its end or the insertion point cannot be found.
 bool copyObject(const std::string& source, std::string& content, const std::string& destination);
 
+// The outcome of setValue.
+enum class SetResult { Set, NoValueTag, NoValueEnd };
+
+// The initializer's set form: replaces the text between the value tag of the object named by
+// `path` (as findValue finds it) and the first "</Value>" after it by `value`. NoValueTag when
+// findValue finds none, NoValueEnd when no "</Value>" follows; `content` is unchanged then.
+SetResult setValue(const std::string& path, std::string& content, const std::string& value);
+
 } // namespace XmlObjects

@@ -2,10 +2,11 @@
 //
 // Portable test code. The input is cut into a path, a new value, a destination and the file
 // content. Properties: a found value position lies just after a ">" inside the content; the value
-// edit (the initializer's set form) changes nothing outside the value, reads back, and leaves the
-// value's position where it was; a copy that fails leaves the content unchanged, and one that
-// succeeds only inserts one block, at the start of a line, ending in a line feed and carrying the
-// new name.
+// edit (setValue, the initializer's set form) changes nothing outside the value, reads back and
+// leaves the value's position where it was, and fails, leaving the content unchanged, exactly when
+// there is no value tag or no "</Value>" after it; a copy that fails leaves the content unchanged,
+// and one that succeeds only inserts one block, at the start of a line, ending in a line feed and
+// carrying the new name.
 #include "Sedrin/XmlObjects.h"
 
 #include "Foundation/StringUtils.h"
@@ -20,19 +21,25 @@ namespace {
 
 void checkValueEdit(const std::string& path, const std::string& content, const std::string& value)
 {
+    std::string edited = content;
+    const XmlObjects::SetResult outcome = XmlObjects::setValue(path, edited, value);
     const size_t start = XmlObjects::findValue(path, content, 0);
     if (start == XmlObjects::npos) {
+        FUZZ_REQUIRE(outcome == XmlObjects::SetResult::NoValueTag && edited == content);
         return;
     }
     FUZZ_REQUIRE(start > 0 && start <= content.size() && content[start - 1] == '>');
     const size_t end = content.find("</Value>", start);
     if (end == std::string::npos) {
+        FUZZ_REQUIRE(outcome == XmlObjects::SetResult::NoValueEnd && edited == content);
         return;
     }
-    std::string edited = content;
-    edited.replace(start, end - start, value);
-    FUZZ_REQUIRE(edited.compare(0, start, content, 0, start) == 0);
+    FUZZ_REQUIRE(outcome == XmlObjects::SetResult::Set);
+    // Everything before the value and from its "</Value>" on is the old text; between them stands
+    // the new value, which reads back at the same position.
     FUZZ_REQUIRE(edited.size() == content.size() - (end - start) + value.size());
+    FUZZ_REQUIRE(edited.compare(0, start, content, 0, start) == 0);
+    FUZZ_REQUIRE(edited.compare(start, value.size(), value) == 0);
     FUZZ_REQUIRE(edited.compare(start + value.size(), std::string::npos, content, end, std::string::npos) ==
                  0);
     FUZZ_REQUIRE(XmlObjects::findValue(path, edited, 0) == start);
