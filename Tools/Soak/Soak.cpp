@@ -321,8 +321,8 @@ int storm(int seconds)
         return n;
     }();
     const uint32_t code = stopWatchdog(watchdog);
-    // Flat: after the first minute's warm-up, the last third of the samples stays within 512 KiB
-    // and 16 handles of the level reached at the end of the warm-up.
+    // Flat: after the first minute's warm-up, the last third of the samples stays within 128 KiB
+    // and 4 handles of the level reached at the end of the warm-up.
     bool flat = samples.size() >= 9;
     uint64_t base = 0, peak = 0;
     uint32_t baseHandles = 0, peakHandles = 0;
@@ -334,7 +334,7 @@ int storm(int seconds)
             peakHandles = std::max(peakHandles, samples[i].handles);
         }
         // Figures of 0 were not read (no host process, no handle table): nothing was checked.
-        flat = base > 0 && baseHandles > 0 && peak <= base + 512 * 1024 && peakHandles <= baseHandles + 16;
+        flat = base > 0 && baseHandles > 0 && peak <= base + 128 * 1024 && peakHandles <= baseHandles + 4;
     }
     const bool passed = alive && flat && restarts > 0 && code == 0;
     result(passed, "storm",
