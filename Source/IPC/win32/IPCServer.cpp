@@ -152,16 +152,13 @@ HANDLE wakeEvent()
     return event.get();
 }
 
-// Waits out the poll interval, or less when a stop is asked for or the destroy message arrives.
-// The thread sleeps in the system until one of them happens: an idle listener wakes once a poll.
+// Waits out the poll interval, or less when a stop is asked for or a message reaches the thread's
+// queue (the next poll takes the destroy message, and drops any other). The thread sleeps in the
+// system until one of them happens: an idle listener wakes once a poll.
 void waitForNextPoll()
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(POLL_INTERVAL_MS);
     while (!stopRequested) {
-        MSG message{};
-        if (PeekMessageA(&message, nullptr, WM_DESTROY, WM_DESTROY, PM_NOREMOVE)) {
-            return;
-        }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
                 .count();
@@ -171,8 +168,12 @@ void waitForNextPoll()
         HANDLE wake = wakeEvent();
         const DWORD count = wake != nullptr ? 1 : 0;
         // Without the event a stop is still seen, at the latest after this poll's pause.
-        MsgWaitForMultipleObjects(count, count != 0 ? &wake : nullptr, FALSE, static_cast<DWORD>(left),
-                                  QS_POSTMESSAGE);
+        const DWORD woken =
+            MsgWaitForMultipleObjectsEx(count, count != 0 ? &wake : nullptr, static_cast<DWORD>(left),
+                                        QS_POSTMESSAGE, MWMO_INPUTAVAILABLE);
+        if (woken == WAIT_OBJECT_0 + count || woken == WAIT_FAILED) {
+            return; // a message waits (or the wait failed): poll now rather than spin
+        }
     }
 }
 
