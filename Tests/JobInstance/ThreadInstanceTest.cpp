@@ -112,7 +112,8 @@ TEST(ThreadJob, SuspendAndResumeCounts)
     std::atomic<int32_t> counter{0};
     ThreadInstance job(countUp, &counter);
     job.execute();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return counter.load() > 0; }, 5s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return counter.load() > 0; },
+                                       20s)); // a loaded machine starts threads late
     EXPECT_EQ(job.suspend(), 1);
     EXPECT_EQ(job.suspend(), 2);
     const int32_t frozen = counter.load();
@@ -188,7 +189,8 @@ TEST(ThreadJob, DestroyingARunningJobEndsTheThread)
     std::atomic<int32_t> counter{0};
     auto job = std::make_unique<ThreadInstance>(countUp, &counter);
     job->execute();
-    ASSERT_TRUE(TestSupport::waitUntil([&] { return counter.load() > 0; }, 5s));
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return counter.load() > 0; },
+                                       20s)); // a loaded machine starts threads late
     job.reset();
     Sleep(50);
     const int32_t after = counter.load();
