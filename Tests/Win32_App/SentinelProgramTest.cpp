@@ -21,18 +21,10 @@ namespace {
 
 constexpr uint32_t kConfigureFailed = 0xFFFFFFFFu; // exit code -1
 
-std::string readAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 std::vector<std::string> logLines(const std::string& path)
 {
     std::vector<std::string> lines;
-    std::istringstream in(readAll(path));
+    std::istringstream in(TestSupport::readBytes(path));
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') {
@@ -267,7 +259,7 @@ TEST_F(SentinelProgram, LogsItsWorkAndForwardsCataloguedRecordsToTheCoreService)
     TestSupport::Listener core;
     ASSERT_TRUE(core.start("Vorlix_Core 0 90", listened));
     ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return readAll(listened).find("listening on") != std::string::npos; }, 20s));
+        [&] { return TestSupport::readBytes(listened).find("listening on") != std::string::npos; }, 20s));
 
     install.writeConfiguration({{"recorder", "Recorder", true, "", true}});
     ASSERT_TRUE(install.start(watchdog));
@@ -295,9 +287,9 @@ TEST_F(SentinelProgram, LogsItsWorkAndForwardsCataloguedRecordsToTheCoreService)
 
     // Catalogued records, and only those, reached the core service.
     ASSERT_TRUE(TestSupport::waitUntil(
-        [&] { return TestSupport::printedDatagrams(readAll(listened)).size() >= 2; }, 10s));
+        [&] { return TestSupport::printedDatagrams(TestSupport::readBytes(listened)).size() >= 2; }, 10s));
     std::vector<std::string> seen;
-    for (const std::string& datagram : TestSupport::printedDatagrams(readAll(listened))) {
+    for (const std::string& datagram : TestSupport::printedDatagrams(TestSupport::readBytes(listened))) {
         const Vorlix::IPCFields fields = Vorlix::cutMessage(datagram);
         EXPECT_EQ(fields.type, "LOGMSG");
         Vorlix::LogRecord record;
